@@ -1,0 +1,43 @@
+# Kestrin: `make run` plays the show, `make test` runs every test headless.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+PACKAGES = build-essential cmake pkg-config xz-utils libsdl2-dev libgl-dev libegl-dev \
+  libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libfreetype-dev libfontconfig-dev \
+  liblzma-dev libgtest-dev googletest libbenchmark-dev fonts-dejavu-core \
+  fonts-dejavu-extra ffmpeg xvfb xauth xdotool
+
+.PHONY: deps build run test bench capture clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+	    --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  ./$(BUILD)/kestrin; \
+	else \
+	  echo "No display found: writing out/kestrin.wav and out/kestrin-preview.mp4 instead."; \
+	  mkdir -p out && \
+	  ./$(BUILD)/kestrin-capture --wav out/kestrin.wav && \
+	  ./$(BUILD)/kestrin-capture --video out/kestrin-preview.mp4 --to 8 --size 640x360 --fps 30; \
+	fi
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j2
+
+bench: build
+	./$(BUILD)/tests/kestrin-bench
+
+capture: build
+	./$(BUILD)/kestrin-capture $(ARGS)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,22 @@
+// The audio engine: the song render job, the voices, the master and output.
+#pragma once
+#include <atomic>
+
+// Progress of the song render; written with atomic exchanges, read by the
+// loading display. songProgress 100 hands the finished song to the main thread.
+extern std::atomic<int> songProgress;
+extern std::atomic<int> workerProgress[4];
+
+// The finished song: 7,182,000 frames of interleaved left/right int16.
+extern short* songBuffer;
+
+void StartSongRender();  // starts SongRenderThread; returns at once
+void SongRenderThread();
+void RenderWorker(int group);
+void MasterMix();
+void RenderVoices();  // worker 0, after its arrangement pass
+void SpeechSynth();
+
+// Playback; the position is the show's master clock.
+void AudioStart(int startFrame);
+double AudioPositionSeconds();

@@ -1,0 +1,15 @@
+// The GPU side of the show: simulation stepping and the frame passes.
+#pragma once
+
+constexpr int ParticleCount = 1 << 20;  // 1,048,576, one invocation each
+
+extern double simTime;  // seconds the particles have been stepped to; -1 at start
+
+// One dispatch of the simulation at time t with step dt (0 for a reset step).
+void SimulateStep(double t, double dt, int reset);
+// Brings simTime to target in steps of at most maxStep, resetting at section
+// starts and when the clock went backwards.
+void AdvanceSimulation(double target, double maxStep);
+
+// One whole frame into the window framebuffer (Part of the show loop).
+void RenderFrame(double t, float scale);

@@ -1,0 +1,30 @@
+// The platform layer: the handful of services the portable code calls.
+// One implementation per platform, chosen at link time: platform_sdl.cpp for
+// the show on a desktop, platform_egl.cpp for headless tests and capture.
+#pragma once
+
+// Keys the show polls.
+enum Key {
+  KeyEscape, KeyH, KeySpace, KeyL, KeyLeft, KeyRight, KeyUp, KeyDown,
+  Key0, Key1, Key2, Key3, Key4, Key5, Key6, Key7, Key8, Key9,
+  KeyCount
+};
+
+// Input state, fed by the platform's event pump (or a test's script).
+extern unsigned char keyDown[KeyCount];   // held at the last pump
+extern unsigned char keyLatch[KeyCount];  // went down since the last poll
+extern int pointerX, pointerY;            // window pixels, y down; may lie outside
+extern int pointerButton;                 // left button held
+void InputKey(int key, int down);         // sets keyDown and, on a press, the latch
+int KeyHeld(int key);
+int KeyPressed(int key);  // reads and clears the key's latch
+
+// Window and GL context. Prints one line naming what is missing and returns 0
+// when there is no display, no GL 4.3 or an entry point is absent.
+int OpenShowWindow();
+int PumpMessages();  // 0 when the window is gone or Escape is held
+void PresentFrame();
+void SetCursorVisible(int visible);
+void* GLProcAddress(const char* name);
+
+double NowSeconds();  // monotonic, seconds since the first call
