@@ -1,0 +1,4 @@
+// The speech synthesiser.
+#include "audio/audio.h"
+
+void SpeechSynth() {}
