@@ -5,13 +5,14 @@
 #include <cstring>
 
 static int Usage(const char* self) {
-  fprintf(stderr,
-          "usage: %s --wav FILE | --events FILE\n"
-          "       %s --video FILE.mp4 [--from S] [--to S] [--fps N] [--size WxH] [--hud]\n"
-          "       %s --frames DIR [--from S] [--to S] [--fps N] [--size WxH] [--hud]\n"
-          "       %s --png FILE --at S [--settle D] [--size WxH] [--hud]\n"
-          "  [--exe PATH]: the show binary (default: the kestrin beside this tool)\n",
-          self, self, self, self);
+  fprintf(
+      stderr,
+      "usage: %s --wav FILE | --events FILE\n"
+      "       %s --video FILE.mp4 [--from S] [--to S] [--fps N] [--size WxH] [--settle D] [--hud]\n"
+      "       %s --frames DIR [--from S] [--to S] [--fps N] [--size WxH] [--settle D] [--hud]\n"
+      "       %s --png FILE --at S [--settle D] [--size WxH] [--hud]\n"
+      "  [--exe PATH]: the show binary (default: the kestrin beside this tool)\n",
+      self, self, self, self);
   return 2;
 }
 

@@ -524,7 +524,9 @@ static void RunUpTo(double first, int rate, double settle) {
   for (int j = lead; j >= 1; j--) RenderAt(first - (double)j / rate, 0, 0);
 }
 
-static int FrameCount() { return (int)std::lround((toSeconds - fromSeconds) * fps); }
+// Every frame time from + k / fps that lies before --to (at least one);
+// the tolerance keeps a span of a whole number of frames from gaining one.
+static int FrameCount() { return (int)std::ceil((toSeconds - fromSeconds) * fps - 1e-6); }
 
 static void OnSignals() {
   signal(SIGINT, OnSignal);
