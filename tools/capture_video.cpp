@@ -323,7 +323,8 @@ static int WriteSoundtrack(int fd, long firstFrame, long frameCount) {
 }
 
 // --- Progress on stderr -------------------------------------------------------
-// A bar redrawn in place on a terminal; elsewhere (logs, CI) a line every 10 %.
+// A bar redrawn in place on a terminal; elsewhere (logs, CI) a line every 10 %
+// or every 30 s, whichever comes first.
 static const char* progressLabel;
 static double progressStart, progressDrawn;
 static int progressTenth;
@@ -337,7 +338,9 @@ static void Progress(const char* label, double done, double total, const char* u
     progressLabel = label, progressStart = now, progressDrawn = -1, progressTenth = -1;
   int final = done >= total;
   int tenth = (int)(10 * done / total);
-  if (!final && (tty ? now - progressDrawn < 0.2 : tenth == progressTenth)) return;
+  if (!final &&
+      (tty ? now - progressDrawn < 0.2 : tenth == progressTenth && now - progressDrawn < 30))
+    return;
   progressDrawn = now, progressTenth = tenth;
   char bar[31];
   int filled = (int)(30 * done / total);
@@ -628,7 +631,13 @@ int CapturePictures(const char* exePath) {
   unsigned char* frame = (unsigned char*)malloc(bytes);
   unsigned char* png = videoPath ? 0 : (unsigned char*)malloc(PngBytes(frameWidth, frameHeight));
   if (!bottomUp || !frame || (!videoPath && !png)) return Fail("out of memory for %s frames", "");
-  if (pngPath) return CaptureStill(bottomUp, frame, png);
-  if (framesDir) return CaptureFrames(bottomUp, frame, png);
-  return CaptureVideo(bottomUp, frame);
+  int status = pngPath     ? CaptureStill(bottomUp, frame, png)
+               : framesDir ? CaptureFrames(bottomUp, frame, png)
+                           : CaptureVideo(bottomUp, frame);
+  if (!status)
+    fprintf(stderr, "kestrin-capture: wrote %s\n",
+            pngPath     ? pngPath
+            : framesDir ? framesDir
+                        : videoPath);
+  return status;
 }
