@@ -59,7 +59,7 @@ no_leftovers "bad requests"
 
 # --- A still: the requested size (not 16:9, and over one stored deflate block
 # so rows straddle blocks), valid CRCs and Adler sum, and not black.
-"$capture" --png "$dir/still.png" --at 41.3 --settle 0.15 --size 200x120 2>"$dir/err" ||
+"$capture" --png "$dir/still.png" --at 41.25 --settle 0.05 --size 200x120 2>"$dir/err" ||
   fail "still: $(cat "$dir/err")"
 size=$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 "$dir/still.png")
 [ "$size" = "200,120" ] || fail "still: size '$size', want 200,120"

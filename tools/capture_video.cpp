@@ -524,7 +524,11 @@ static void RunUpTo(double first, int rate, double settle) {
   int lead = 0;
   while (lead < LeadInFrames && first - (lead + 1.0) / rate > start) lead++;
   SimulateUpTo(start, first - (double)lead / rate);
-  for (int j = lead; j >= 1; j--) RenderAt(first - (double)j / rate, 0, 0);
+  for (int j = lead; j >= 1; j--) {
+    RenderAt(first - (double)j / rate, 0, 0);
+    glFinish();
+    Progress("lead-in", lead - j + 1, lead, "frames", "fps");
+  }
 }
 
 // Every frame time from + k / fps that lies before --to (at least one);
