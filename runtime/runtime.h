@@ -92,4 +92,7 @@ float AdaptScale(float scale, double ms);
 
 void RunShow();          // entry sequence after the window is open; never returns
 void InteractiveLoop();  // until Escape or the window closes
+extern const unsigned char KeyFormations[10];  // digit key -> formation
+// One frame's polled input applied to U, hudVisible and liquidOn.
+void InteractiveInput();
 void ExitShow(int code); // process exit
