@@ -2,7 +2,9 @@
 // show's clock. The whole rest of the song is queued at once: no refill, no
 // callback of our own, one queue query per frame.
 #include <SDL2/SDL.h>
+
 #include <cstdio>
+
 #include "audio/audio.h"
 #include "music/music.h"
 #include "runtime/platform.h"
@@ -10,10 +12,10 @@
 unsigned audioDevice;  // 0: not opened yet, or none could be opened
 int audioStartFrame;   // songBuffer frame the current playback was queued from
 
-static int audioTried;           // the first AudioStart opens (or fails to open) once
-static int deviceBufferFrames;   // pulled ahead of what is heard
-static unsigned queuedBytes;     // queued by the last AudioStart
-static double fallbackStart;     // NowSeconds at AudioStart when silent
+static int audioTried;          // the first AudioStart opens (or fails to open) once
+static int deviceBufferFrames;  // pulled ahead of what is heard
+static unsigned queuedBytes;    // queued by the last AudioStart
+static double fallbackStart;    // NowSeconds at AudioStart when silent
 
 int AudioChunkPlan(int startFrame, int frames[AudioMaxChunks]) {
   int n = 0;
@@ -32,7 +34,8 @@ static void OpenAudio() {
   want.format = AUDIO_S16SYS;  // songBuffer's layout: left, right int16
   want.channels = 2;
   want.samples = 1024;  // small: the queue's byte count moves in steps of it
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) audioDevice = SDL_OpenAudioDevice(0, 0, &want, &have, 0);
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+    audioDevice = SDL_OpenAudioDevice(0, 0, &want, &have, 0);
   if (!audioDevice) {
     // A closed device would read as "song finished": run on the wall clock.
     fprintf(stderr, "kestrin: no audio device (%s), playing silent on the wall clock\n",
@@ -49,15 +52,17 @@ void AudioStart(int startFrame) {
   fallbackStart = NowSeconds();
   if (!audioDevice) return;
   SDL_ClearQueuedAudio(audioDevice);
+  // Playing while the rest is queued: the position counts from the first chunk.
+  SDL_PauseAudioDevice(audioDevice, 0);
   int frames[AudioMaxChunks];
   int chunks = AudioChunkPlan(startFrame, frames);
   queuedBytes = 0;
   for (int i = 0; i < chunks; i++) {
-    SDL_QueueAudio(audioDevice, songBuffer + 2 * ((long long)startFrame + (long long)i * AudioChunkFrames),
+    SDL_QueueAudio(audioDevice,
+                   songBuffer + 2 * ((long long)startFrame + (long long)i * AudioChunkFrames),
                    (unsigned)frames[i] * 4);
     queuedBytes += (unsigned)frames[i] * 4;
   }
-  SDL_PauseAudioDevice(audioDevice, 0);
 }
 
 double AudioPositionSeconds() {

@@ -5,10 +5,10 @@
 #include "runtime/platform.h"
 #include "runtime/runtime.h"
 
-constexpr double LoopSeconds = 192.0 / 7;     // 16 bars
-constexpr double LoopShowStart = 864.0 / 7;   // bar 72
-constexpr int LoopStartFrame = 5443199;       // one frame before bar 72
-constexpr double LargestStep = 0.05;          // seconds per simulation step
+constexpr double LoopSeconds = 192.0 / 7;    // 16 bars
+constexpr double LoopShowStart = 864.0 / 7;  // bar 72
+constexpr int LoopStartFrame = 5443199;      // one frame before bar 72
+constexpr double LargestStep = 0.05;         // seconds per simulation step
 
 // Digit key -> formation: fireworks, galaxy, lorenz, dancer, heart,
 // sierpinski, mandelbulb, atom, colliding galaxies, ocean.

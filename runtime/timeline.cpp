@@ -1,6 +1,7 @@
 // Show clock, timeline and uniform block: the show time becomes the
 // envelopes, choir level and word timing that every shader reads from U.
 #include <math.h>
+
 #include "music/music.h"
 #include "runtime/runtime.h"
 
