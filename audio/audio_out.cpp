@@ -58,9 +58,9 @@ void AudioStart(int startFrame) {
   int chunks = AudioChunkPlan(startFrame, frames);
   queuedBytes = 0;
   for (int i = 0; i < chunks; i++) {
-    SDL_QueueAudio(audioDevice,
-                   songBuffer + 2 * ((long long)startFrame + (long long)i * AudioChunkFrames),
-                   (unsigned)frames[i] * 4);
+    const short* chunk = songBuffer + 2 * ((long long)startFrame + (long long)i * AudioChunkFrames);
+    // Only what the queue took counts, or a refused chunk would read as played.
+    if (SDL_QueueAudio(audioDevice, chunk, (unsigned)frames[i] * 4)) break;
     queuedBytes += (unsigned)frames[i] * 4;
   }
 }
