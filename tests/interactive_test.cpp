@@ -268,20 +268,3 @@ TEST_F(Loop, RestartsTheMusicAtBar72AndWrapsWithoutAReset) {
   EXPECT_EQ(resolutionScale, 0.55f);
   EXPECT_EQ(GLErrorCount(), 0);
 }
-
-TEST_F(Loop, EscapeBeforeTheFirstFrameLeavesAtOnce) {
-  static const Step steps[] = {{10.0, {K(KeyEscape), 0, 0, 0}, 0}};
-  ResetInput();
-  script = steps;
-  pumps = 0;
-  seen.clear();
-  headlessPump = ScriptedPump;
-  headlessNow = 10.0;
-  AudioStart(0);
-  InteractiveLoop();
-  headlessPump = nullptr;
-  headlessNow = -1;
-  EXPECT_EQ(pumps, 1);
-  EXPECT_EQ(audioStartFrame, 0);  // no frame ran, so the music was not restarted
-  ResetInput();
-}

@@ -40,27 +40,6 @@ TEST(LastEventIndex, FindsTheLastEventNotAfterT) {
   for (auto c : cases) EXPECT_EQ(LastEventIndex(list, c.t), c.index) << "t " << c.t;
 }
 
-TEST(LastEventIndex, AgreesWithALinearScanOnAFullList) {
-  static EventList list;
-  list.count = MaxEvents;
-  unsigned x = 12345;
-  float time = 0;
-  for (int i = 0; i < MaxEvents; i++) {
-    x = x * 1664525 + 1013904223;
-    if (x >> 30) time += (x >> 8) * 1e-8f;  // a quarter of the steps repeat a time
-    list.time[i] = time;
-  }
-  for (int k = 0; k < 4000; k++) {
-    x = x * 1664525 + 1013904223;
-    double t = (x >> 8) * (time * 1.1 / (1 << 24)) - 0.01;
-    if (k % 3 == 0) t = list.time[x % MaxEvents];  // land on events too
-    int expect = -1;
-    for (int i = 0; i < MaxEvents; i++)
-      if ((double)list.time[i] <= t) expect = i;
-    ASSERT_EQ(LastEventIndex(list, t), expect) << "t " << t;
-  }
-}
-
 TEST(Envelope, IsZeroBeforeOneAtAndDecaysAfterAnEvent) {
   EventList list;
   SetList(list, {});
@@ -131,17 +110,6 @@ TEST(FillUniforms, WordAndAgeBeforeAndAfterTheFirstWord) {
     FillUniforms(c.t);
     EXPECT_EQ(U[5][0], c.word) << "t " << c.t;
     EXPECT_FLOAT_EQ(U[5][1], c.age) << "t " << c.t;
-  }
-}
-
-TEST(FillUniforms, AspectFollowsTheDisplay) {
-  ClearSong();
-  const int sizes[][2] = {{1920, 1080}, {320, 180}, {1080, 1920}, {2560, 1080}};
-  for (auto s : sizes) {
-    screenWidth = s[0];
-    screenHeight = s[1];
-    FillUniforms(1.0);
-    EXPECT_EQ(U[4][2], (float)s[0] / (float)s[1]);
   }
 }
 
