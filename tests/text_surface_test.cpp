@@ -182,3 +182,35 @@ TEST(WordSheet, ThreeExtraPixelsAfterEveryCharacterAndTheWidestCardFits) {
   Ink tight = InkIn(plain, WordSheetSize, 0, 0, WordSheetSize, 64);
   EXPECT_EQ((spaced.x1 - spaced.x0) - (tight.x1 - tight.x0), 75);
 }
+
+TEST(TextFaces, OnlyTheFaceAskedForOrTheFallbackIsTaken) {
+  // Fontconfig answers every request with some face; a stand-in for the face asked for must
+  // come from the fallback pattern, and a face named by its family plus a style is accepted.
+  const char* mono = "monospace:spacing=mono";
+  struct Case {
+    const char* face;
+    const char* family;
+    const char* style;
+  } cases[] = {
+      {"DejaVu Serif", "DejaVu Serif", "Book"},
+      {"DejaVu Serif Bold,DejaVu Serif:weight=bold", "DejaVu Serif", "Bold"},
+      {"Kestrin Missing Face", "DejaVu Sans Mono", "Book"},
+      {"DejaVu", "DejaVu Sans Mono", "Book"},  // a longer family is not the face asked for
+      {"Consolas", nullptr, nullptr},          // the real one where installed, else fallback
+  };
+  std::vector<unsigned char> pixels(64 * 64);
+  for (const Case& c : cases) {
+    TextSurface s = MakeTextSurface(64, 64, c.face, mono, 40, pixels.data());
+    ASSERT_NE(s.face, nullptr) << c.face;
+    FT_Face f = (FT_Face)s.face;
+    if (!c.family) {
+      EXPECT_TRUE(std::string(f->family_name) == "Consolas" ||
+                  std::string(f->family_name) == "DejaVu Sans Mono")
+          << f->family_name;
+      continue;
+    }
+    EXPECT_STREQ(f->family_name, c.family) << c.face;
+    EXPECT_STREQ(f->style_name, c.style) << c.face;
+    EXPECT_EQ(f->size->metrics.y_ppem, 40) << c.face;
+  }
+}
