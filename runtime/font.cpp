@@ -8,7 +8,8 @@
 
 #include "runtime/runtime.h"
 
-static FT_Library fontLibrary;  // opened on first use, kept for the run
+// Opened on first use; the library, the fontconfig patterns and the faces live for the run.
+static FT_Library fontLibrary;
 
 // Opens the face fontconfig matches for a pattern at an em of pixelHeight pixels (the
 // character height without internal leading). With `wanted` set, only a face one of whose
