@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "audio/audio.h"
@@ -176,6 +178,7 @@ struct Seen {
   float formation, t, dt, reset, angle, distance, px, py, push, scale;
   int hud, liquid, startFrame;
   double ms;
+  std::string formationRow, helpRow;
 };
 
 // Frame k's input and clock, set by the pump after frame k - 1 (k = 0 is the
@@ -189,10 +192,15 @@ static const Step* script;
 static int pumps;
 static std::vector<Seen> seen;
 
+static std::string Row(int row) {  // a full row has no closing 0
+  return std::string((const char*)textGrid[row], strnlen((const char*)textGrid[row], 64));
+}
+
 static void ScriptedPump() {
   if (pumps > 0)
     seen.push_back({U[7][0], U[0][0], U[0][3], U[1][0], U[5][2], U[5][3], U[7][1], U[7][2], U[7][3],
-                    U[4][3], hudVisible, liquidOn, audioStartFrame, frameMilliseconds});
+                    U[4][3], hudVisible, liquidOn, audioStartFrame, frameMilliseconds, Row(1),
+                    Row(9)});
   const Step& s = script[pumps++];
   headlessNow = s.now;
   Feed(s.in);
@@ -234,6 +242,9 @@ TEST_F(Loop, RestartsTheMusicAtBar72AndWrapsWithoutAReset) {
   // Frame 1: bar 72, galaxy, HUD on, the music restarted one frame before bar 72.
   EXPECT_EQ(seen[0].formation, 7.0f);
   EXPECT_EQ(seen[0].hud, 1);
+  EXPECT_EQ(seen[0].formationRow, std::string("formation  ") + formationNames[7]);
+  EXPECT_EQ(seen[0].helpRow.rfind("mouse pulls, button pushes, 0-9 formation", 0), 0u)
+      << seen[0].helpRow;
   EXPECT_NEAR(seen[0].t, bar72, eps);
   EXPECT_EQ(seen[0].startFrame, 5443199);
   EXPECT_NEAR(seen[0].dt, 0.02, eps);
