@@ -50,6 +50,7 @@ done <<EOF
 --png $dir/x.png --at 3 --settle 0|--settle
 --video $dir/missing/x.mp4 --to 1|cannot write $dir/missing/x.mp4
 --png $dir/missing/x.png --at 1|cannot write $dir/missing/x.png
+--png $dir --at 1|it is a directory
 --frames $dir/missing/deeper --to 1|cannot create $dir/missing/deeper
 --png $dir/x.png --at 1 --exe $dir/no-such-show|cannot read the show binary
 EOF
@@ -79,8 +80,9 @@ for frame in "$dir"/a/*.png; do
 done
 no_leftovers "frames"
 
-# --- A short video: the frame count asked for and a soundtrack of that length.
-"$capture" --video "$dir/clip.mp4" --from 0 --to 1 --fps 10 --size 160x90 2>"$dir/err" ||
+# --- A short video: a frame for every time from + k / fps before --to (0 to
+# 0.9 s: 10 frames) and the soundtrack under them (1 s).
+"$capture" --video "$dir/clip.mp4" --from 0 --to 0.95 --fps 10 --size 160x90 2>"$dir/err" ||
   fail "video: $(cat "$dir/err")"
 grep -q "10/10 frames" "$dir/err" || fail "video: no progress reaching 10/10 frames"
 frames=$(ffprobe -v error -count_frames -select_streams v:0 \

@@ -177,6 +177,11 @@ static int TempBeside(int slot, const char* path, const char* suffix) {
 
 // Creates the slot's file; reports the final path when it cannot be written.
 static int OpenTemp(int slot, const char* finalPath) {
+  struct stat status;
+  if (!stat(finalPath, &status) && S_ISDIR(status.st_mode)) {
+    tempPaths[slot][0] = 0;
+    return Fail("cannot write %s: it is a directory", finalPath), -1;
+  }
   int fd = open(tempPaths[slot], O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) {
     const char* why = strerror(errno);
