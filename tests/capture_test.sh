@@ -29,7 +29,7 @@ while IFS='|' read -r args message; do
   [ ! -e "$dir/x.mp4" ] && [ ! -e "$dir/x.png" ] || fail "[$args]: wrote an output file"
 done <<EOF
 |usage
---bogus|unknown option --bogus
+--bogus|usage
 --video|--video needs a value
 --video $dir/x.mp4 --fps 0|--fps
 --video $dir/x.mp4 --fps 2.5|--fps
