@@ -443,6 +443,7 @@ static int ReadShowImage(const char* path) {
 // whose event lists and voice controls drive the picture's envelopes.
 static int PrepareShow() {
   StartSongRender();
+  Progress("soundtrack", 0, 100, "%", "%/s");
   headlessWidth = frameWidth;
   headlessHeight = frameHeight;
   if (!OpenShowWindow()) return Fail("no headless OpenGL 4.3 context");
