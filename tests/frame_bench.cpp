@@ -1,9 +1,10 @@
 // GPU time of each pass of RenderFrame at 1280 x 720, full scale, in a drop
 // with the liquid surface on (bar 25), from GL timestamp queries taken at the
 // pass boundaries. Under llvmpipe the figures only rank the passes.
-#include <benchmark/benchmark.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <benchmark/benchmark.h>
+
 #include "gpu/gpu.h"
 #include "runtime/runtime.h"
 #include "tests/gl_harness.h"
@@ -17,9 +18,9 @@ static void MarkPass(int pass) {
 }
 
 static const char* const passNames[FramePassCount - 1] = {
-    "hud_ms",     "volume_ms",      "stage_ms",       "trail_fade_ms", "particles_ms",
-    "reflect_ms", "trail_add_ms",   "liquid_splat_ms", "liquid_blur_ms", "liquid_shade_ms",
-    "bloom_down_ms", "bloom_up_ms", "composite_ms"};
+    "hud_ms",        "volume_ms",    "stage_ms",        "trail_fade_ms",  "particles_ms",
+    "reflect_ms",    "trail_add_ms", "liquid_splat_ms", "liquid_blur_ms", "liquid_shade_ms",
+    "bloom_down_ms", "bloom_up_ms",  "composite_ms"};
 
 static void BM_FramePasses1280x720DropWithLiquid(benchmark::State& state) {
   OpenHeadless(1280, 720);

@@ -1,8 +1,10 @@
 // The final composite alone, over inputs set by the test: the glitch, the
 // spoken-word captions and the end titles, each timed from U.
 #include <gtest/gtest.h>
+
 #include <cmath>
 #include <vector>
+
 #include "tests/frame_scene.h"
 #include "tests/gl_harness.h"
 
@@ -18,7 +20,8 @@ class Composite : public ::testing::Test {
     std::vector<float> scene((size_t)Width * Height * 4);
     for (int y = 0; y < Height; y++)
       for (int x = 0; x < Width; x++)
-        for (int k = 0; k < 4; k++) scene[((size_t)y * Width + x) * 4 + k] = (x / 8) % 2 ? 0.6f : 0.02f;
+        for (int k = 0; k < 4; k++)
+          scene[((size_t)y * Width + x) * 4 + k] = (x / 8) % 2 ? 0.6f : 0.02f;
     glBindTexture(GL_TEXTURE_2D, targetTextures[0]);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, Width, Height, GL_RGBA, GL_FLOAT, scene.data());
     const float zero[4] = {0, 0, 0, 0};
@@ -75,9 +78,9 @@ TEST_F(Composite, GlitchOnlyInTheThirdQuarterOfBars23_47_71) {
   const struct {
     float bar;
     int glitch;
-  } cases[] = {{23.45f, 0}, {23.52f, 1}, {23.6f, 1},  {23.7f, 1},  {23.76f, 0}, {23.9f, 0},
-               {47.55f, 1}, {47.7f, 1},  {71.55f, 1}, {71.7f, 1},  {71.8f, 0},  {22.6f, 0},
-               {24.6f, 0},  {46.6f, 0},  {48.6f, 0},  {70.6f, 0},  {72.6f, 0},  {95.6f, 0}};
+  } cases[] = {{23.45f, 0}, {23.52f, 1}, {23.6f, 1},  {23.7f, 1}, {23.76f, 0}, {23.9f, 0},
+               {47.55f, 1}, {47.7f, 1},  {71.55f, 1}, {71.7f, 1}, {71.8f, 0},  {22.6f, 0},
+               {24.6f, 0},  {46.6f, 0},  {48.6f, 0},  {70.6f, 0}, {72.6f, 0},  {95.6f, 0}};
   for (auto& c : cases) {
     SCOPED_TRACE(c.bar);
     std::vector<unsigned char> reference = Draw(std::floor(c.bar) + 0.3f), image = Draw(c.bar);
@@ -96,13 +99,15 @@ struct Lit {
 };
 
 // Pixels that differ from the image without the text.
-static Lit Changed(const std::vector<unsigned char>& image, const std::vector<unsigned char>& base) {
+static Lit Changed(const std::vector<unsigned char>& image,
+                   const std::vector<unsigned char>& base) {
   Lit l = {0, 0, 9, -9};
   for (int y = 0; y < Height; y++)
     for (int x = 0; x < Width; x++) {
       size_t i = ((size_t)y * Width + x) * 4;
       if (std::abs(image[i] - base[i]) + std::abs(image[i + 1] - base[i + 1]) +
-              std::abs(image[i + 2] - base[i + 2]) <= 24)
+              std::abs(image[i + 2] - base[i + 2]) <=
+          24)
         continue;
       float px = ((x + 0.5f) * 2 - Width) / Height, py = ((y + 0.5f) * 2 - Height) / Height;
       l.count++, l.cy += py;
@@ -120,8 +125,9 @@ TEST_F(Composite, CaptionOnlyWhileWageBelow1_2) {
     float bar, word, wage;
     int shown;
     float cy;
-  } cases[] = {{10.5f, 3, 0.3f, 1, -0.05f}, {10.5f, 3, 1.1f, 1, -0.05f}, {10.5f, 3, 1.2f, 0, 0},
-               {10.5f, 3, 4.0f, 0, 0},      {10.5f, -1, 0.3f, 0, 0},    {30.5f, 3, 0.3f, 1, -0.72f},
+  } cases[] = {{10.5f, 3, 0.3f, 1, -0.05f}, {10.5f, 3, 1.1f, 1, -0.05f},
+               {10.5f, 3, 1.2f, 0, 0},      {10.5f, 3, 4.0f, 0, 0},
+               {10.5f, -1, 0.3f, 0, 0},     {30.5f, 3, 0.3f, 1, -0.72f},
                {88.5f, 3, 0.3f, 1, 0.62f},  {12.5f, 2, 0.3f, 0, 0}};  // row 2 is dark
   for (auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "bar " << c.bar << " word " << c.word << " age " << c.wage);
@@ -145,9 +151,9 @@ TEST_F(Composite, EndTitlesInTheirBarsAndNothingFromBar92) {
     float bar;
     int row;
     int shown;
-  } cases[] = {{87.5f, 24, 0}, {88.5f, 24, 1}, {88.5f, 25, 0}, {89.5f, 25, 1}, {89.5f, 27, 0},
-               {90.5f, 27, 1}, {90.5f, 24, 0}, {91.5f, 28, 1}, {92.0f, 27, 0}, {92.0f, 28, 0},
-               {92.5f, 28, 0}, {93.5f, 27, 0}};
+  } cases[] = {{87.5f, 24, 0}, {88.5f, 24, 1}, {88.5f, 25, 0}, {89.5f, 25, 1},
+               {89.5f, 27, 0}, {90.5f, 27, 1}, {90.5f, 24, 0}, {91.5f, 28, 1},
+               {92.0f, 27, 0}, {92.0f, 28, 0}, {92.5f, 28, 0}, {93.5f, 27, 0}};
   for (auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "bar " << c.bar << " row " << c.row);
     LightWordRows({c.row});

@@ -1,10 +1,12 @@
 // The loading screen on a 1280 x 720 display, with a glyph atlas of solid
 // cells so every printable character lights its whole cell.
 #include <gtest/gtest.h>
+
 #include <vector>
-#include "tests/gl_harness.h"
+
 #include "runtime/gl.h"
 #include "runtime/runtime.h"
+#include "tests/gl_harness.h"
 
 constexpr int Width = 1280, Height = 720;
 constexpr int BytesPerRow = Width / 42, DumpRows = Height / 24;  // whole cells
@@ -57,7 +59,7 @@ TEST_F(Loading, AtProgressZeroOnlyTheTextRowsAndTheGreyLine) {
       }
     }
   EXPECT_EQ(stray, 0);
-  EXPECT_GT(text, 50);  // at least the percentage
+  EXPECT_GT(text, 50);                           // at least the percentage
   EXPECT_GE(line, (int)(0.7f * Height * 0.5f));  // the whole width, one row or more
   EXPECT_LE(orange, 1);
 }

@@ -1,8 +1,10 @@
 // Whole frames through RenderFrame on a 320 x 180 display, with the particles
 // placed by hand so every check knows where they project.
 #include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
+
 #include "tests/frame_scene.h"
 #include "tests/gl_harness.h"
 
@@ -24,8 +26,8 @@ class Frame : public ::testing::Test {
 static double BarTime(double bar) { return bar * 12.0 / 7.0; }
 
 struct Blob {
-  int count;       // texels brighter than the threshold
-  float cx, cy;    // their centroid
+  int count;     // texels brighter than the threshold
+  float cx, cy;  // their centroid
   float maxLuma;
 };
 
@@ -68,11 +70,11 @@ TEST_F(Frame, ParticlesLightTheMiddleOfAFiniteNonBlackFrame) {
   const struct {
     double bar;
     float scale;
-  } cases[] = {{3.3, 1.0f},   // slow orbit, sphere
-               {26.3, 0.7f},  // drop, random shot, beams and lasers
-               {25.0, 0.7f},  // drop with the liquid surface
-               {66.5, 0.5f},  // pillared hall, scene in a quarter of the targets
-               {21.0, 1.0f}}; // calm
+  } cases[] = {{3.3, 1.0f},    // slow orbit, sphere
+               {26.3, 0.7f},   // drop, random shot, beams and lasers
+               {25.0, 0.7f},   // drop with the liquid surface
+               {66.5, 0.5f},   // pillared hall, scene in a quarter of the targets
+               {21.0, 1.0f}};  // calm
   for (auto& c : cases) {
     SCOPED_TRACE(c.bar);
     const float zero[4] = {0, 0, 0, 0};
@@ -181,7 +183,7 @@ TEST_F(Frame, TrailsPersistOnlyInCalmBarsAndFormations13And21) {
     float play;
     int persist;
   } cases[] = {{10.5, -1, 0}, {17.5, -1, 1}, {21.0, -1, 1}, {30.5, -1, 0}, {42.5, -1, 1},
-               {74.5, -1, 1}, {66.5, -1, 0}, {10.5, 13, 1},  {10.5, 21, 1}, {10.5, 4, 0}};
+               {74.5, -1, 1}, {66.5, -1, 0}, {10.5, 13, 1}, {10.5, 21, 1}, {10.5, 4, 0}};
   for (auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "bar " << c.bar << " play " << c.play);
     U[7][0] = c.play;
@@ -223,7 +225,8 @@ TEST_F(Frame, LiquidRunsInItsBarsAndPassesTheSceneThrough) {
     RenderFrame(BarTime(c.bar), 0.5f);
     ExpectBlendStateOfTheFrameEnd();
     int w = Width / 2, h = Height / 2;
-    std::vector<float> scene = ReadTarget(0, 4), liquid = ReadTarget(1, 4), depth = ReadTarget(9, 1);
+    std::vector<float> scene = ReadTarget(0, 4), liquid = ReadTarget(1, 4),
+                       depth = ReadTarget(9, 1);
     int untouched = 0, through = 0, covered = 0, shaded = 0;
     for (int y = 0; y < h; y++)
       for (int x = 0; x < w; x++) {

@@ -3,9 +3,11 @@
 #pragma once
 #include <GL/gl.h>
 #include <GL/glext.h>
+
 #include <cmath>
 #include <cstdio>
 #include <vector>
+
 #include "gpu/gpu.h"
 #include "runtime/runtime.h"
 
@@ -41,8 +43,8 @@ inline void PlaceBall(float cx, float cy, float cz, float r, int every = 1) {
 // (slow orbit), in a formation without camera settings of its own, at bar.
 inline void ProjectOrbit(double bar, const float x[3], float w, float h, float out[3]) {
   double t = bar * 1.7142857, a = 0.13 * t + 1, el = 0.3 + 0.15 * std::sin(0.11 * t), d = 7.5;
-  double fl = 1.8, ro[3] = {std::cos(a) * std::cos(el) * d, std::sin(el) * d,
-                            std::sin(a) * std::cos(el) * d};
+  double fl = 1.8,
+         ro[3] = {std::cos(a) * std::cos(el) * d, std::sin(el) * d, std::sin(a) * std::cos(el) * d};
   double ta[3] = {0, -0.2, 0}, wv[3], u[3], v[3];
   double n = 0;
   for (int k = 0; k < 3; k++) wv[k] = ta[k] - ro[k], n += wv[k] * wv[k];

@@ -4,7 +4,9 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <gtest/gtest.h>
+
 #include <cmath>
+
 #include "runtime/runtime.h"
 #include "tests/gl_harness.h"
 
@@ -66,9 +68,9 @@ class Stage : public ::testing::Test {
 unsigned Stage::probe, Stage::texture, Stage::framebuffer;
 
 static void Tint(float bar, float tc[3]) {
-  const float table[9][4] = {{8, 1, .5f, .2f},    {16, .3f, .6f, 1},  {24, .3f, .4f, 1},
-                             {40, 1, .45f, .2f},  {48, .5f, .35f, 1}, {64, 1, .7f, .4f},
-                             {72, .8f, .5f, 1},   {88, .2f, .8f, 1},  {1e9f, 1, .5f, .25f}};
+  const float table[9][4] = {{8, 1, .5f, .2f},   {16, .3f, .6f, 1},  {24, .3f, .4f, 1},
+                             {40, 1, .45f, .2f}, {48, .5f, .35f, 1}, {64, 1, .7f, .4f},
+                             {72, .8f, .5f, 1},  {88, .2f, .8f, 1},  {1e9f, 1, .5f, .25f}};
   int i = 0;
   while (bar >= table[i][0]) i++;
   for (int k = 0; k < 3; k++) tc[k] = table[i][k + 1];
@@ -155,13 +157,18 @@ TEST_F(Stage, PillarsStandOnTheirCircleOnlyInBars64To72) {
   const double s = 0.5236;
   for (int k = 0; k < 12; k++) {
     double a = k * s;
-    float onAxis[8] = {(float)(8.5 * std::cos(a)), 1.0f, (float)(8.5 * std::sin(a)), 0,
-                       0, 0, 0, 1};
+    float onAxis[8] = {(float)(8.5 * std::cos(a)), 1.0f, (float)(8.5 * std::sin(a)), 0, 0, 0, 0, 1};
     float got[3];
     Run(onAxis, got);  // one unit out from the axis, straight outwards: flute term 0
     EXPECT_NEAR(got[0], 0.5f, 1e-4f) << "pillar " << k;
-    float between[8] = {(float)(7.5 * std::cos(a + s / 4)), -1.0f,
-                        (float)(7.5 * std::sin(a + s / 4)), 0, 0, 0, 0, 1};
+    float between[8] = {(float)(7.5 * std::cos(a + s / 4)),
+                        -1.0f,
+                        (float)(7.5 * std::sin(a + s / 4)),
+                        0,
+                        0,
+                        0,
+                        0,
+                        1};
     Run(between, got);
     double px = 7.5 * std::cos(s / 4), py = 7.5 * std::sin(s / 4);
     double want = std::hypot(px - 7.5, py) - 0.5 - 0.03 * std::sin(16 * std::atan2(py, px - 7.5));
@@ -178,7 +185,8 @@ TEST_F(Stage, PillarsStandOnTheirCircleOnlyInBars64To72) {
     float got[3], sky[3];
     StageAt(c.bar, ro, rd, got);
     Sky(c.bar, 0, sky);
-    float diff = std::fabs(got[0] - sky[0]) + std::fabs(got[1] - sky[1]) + std::fabs(got[2] - sky[2]);
+    float diff =
+        std::fabs(got[0] - sky[0]) + std::fabs(got[1] - sky[1]) + std::fabs(got[2] - sky[2]);
     if (c.pillar)
       EXPECT_GT(diff, 0.01f) << "bar " << c.bar;
     else

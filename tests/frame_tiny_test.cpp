@@ -1,7 +1,9 @@
 // A display so small that the deeper pyramid levels shift to 0 pixels: they
 // are clamped to 1 pixel, so every pass still has a complete target to draw.
 #include <gtest/gtest.h>
+
 #include <cmath>
+
 #include "tests/frame_scene.h"
 #include "tests/gl_harness.h"
 
