@@ -16,6 +16,9 @@ class Loading : public ::testing::Test {
   static void SetUpTestSuite() {
     OpenHeadless(Width, Height);
     BuildAllPrograms();
+    SolidAtlas();
+  }
+  static void SolidAtlas() {
     std::vector<unsigned char> atlas(1024 * 768, 255);
     glActiveTexture(GL_TEXTURE3);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1024, 768, GL_RED, GL_UNSIGNED_BYTE, atlas.data());
@@ -110,4 +113,40 @@ TEST_F(Loading, DumpGrowsByteByByteAndFadesIn) {
   int lit = 0;
   for (size_t i = 0; i < image.size(); i += 4) lit += image[i] + image[i + 1] + image[i + 2] > 0;
   EXPECT_EQ(lit, 0);
+}
+
+// An atlas in which hex digit v lights only block v of a 4 x 4 grid over its
+// cell: the digits on screen can be read back and checked against the bytes.
+static int HexValue(int c) {
+  return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+TEST_F(Loading, DigitsSpellTheProgramsBytesHighNibbleFirst) {
+  std::vector<unsigned char> atlas(1024 * 768);
+  for (int y = 0; y < 768; y++)
+    for (int x = 0; x < 1024; x++) {
+      int v = HexValue(32 + (y / 128) * 16 + x / 64);
+      int bx = (x % 64) / 16, by = 3 - (y % 128) / 32;  // glyph space has y up
+      atlas[y * 1024 + x] = v >= 0 && bx + 4 * by == v ? 255 : 0;
+    }
+  glActiveTexture(GL_TEXTURE3);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1024, 768, GL_RED, GL_UNSIGNED_BYTE, atlas.data());
+  glGenerateMipmap(GL_TEXTURE_2D);
+  for (int row : {0, 20}) {  // clear of the text rows in the middle
+    // Progress up to the end of this row, so its bytes are fresh and bright.
+    DrawLoading((row + 1) * BytesPerRow / 65536.0f, 1.0);
+    std::vector<unsigned char> image = ReadWindow();
+    for (int b = 0; b < BytesPerRow; b++)
+      for (int digit = 0; digit < 2; digit++) {
+        int x0 = (b * 3 + digit) * 14, y0 = row * 24, best = 0, value = -1;
+        for (int v = 0; v < 16; v++) {
+          int level =
+              Pixel(image, x0 + (int)((v % 4 + 0.5f) * 3.5f), y0 + (int)((v / 4 + 0.5f) * 6))[0];
+          if (level > best) best = level, value = v;
+        }
+        int idx = row * BytesPerRow + b;
+        EXPECT_EQ(value, digit ? exeImage[idx] & 15 : exeImage[idx] >> 4) << "byte " << idx;
+      }
+  }
+  SolidAtlas();  // for the other tests
 }
