@@ -23,31 +23,20 @@ int AppendDecimal(int row, int position, int value) {
   return position;
 }
 
-// The formation shown at t, as the shaders choose it; numbers past the table show the tunnel.
-static int HudFormation(double t) {
-  int f;
-  if (U[7][0] >= 0) {
-    f = U[7][0] < 34 ? (int)U[7][0] : 11;
-  } else {
-    double bar = t * (7.0 / 12.0);
-    f = SHAPES[bar < 0 ? 0 : bar >= 91 ? 91 : (int)bar];
-  }
-  return f;
-}
-
 static const char meterLabels[4][6] = {"kick ", "clap ", "hat  ", "choir"};
 static float* const meterValues[4] = {&U[2][0], &U[2][1], &U[2][2], &U[3][2]};  // KICK..CHOIR
 
 void UpdateHud(double t, double ms) {
   memset(textGrid, 0, sizeof textGrid);
   if (!hudVisible) return;
-  int f = HudFormation(t);
+  int f = FormationAt(t);
+  if (f < 0 || f > 33) f = 11;  // numbers without a rule of their own show the tunnel
   AppendText(0, 0, "1,048,576 particles, simulated and drawn every frame");
   AppendText(1, AppendText(1, 0, "formation  "), formationNames[f]);
   AppendText(2, 0, formationDescriptions[f]);
   // Bars and beats as the viewer counts them, from 1; the bar is not clamped.
-  int p = AppendDecimal(3, AppendText(3, 0, "bar "), (int)floor(t * (7.0 / 12.0)) + 1);
-  p = AppendDecimal(3, AppendText(3, p, "  beat "), ((int)floor(t * (7.0 / 3.0)) & 3) + 1);
+  int p = AppendDecimal(3, AppendText(3, 0, "bar "), BarNumber(t));
+  p = AppendDecimal(3, AppendText(3, p, "  beat "), BeatNumber(t));
   p = AppendDecimal(3, AppendText(3, p, "   frame "), ms < 1e6 ? (int)ms : 999999);
   p = AppendDecimal(3, AppendText(3, p, " ms   resolution "), (int)(resolutionScale * 100.0f));
   AppendText(3, p, "%");
