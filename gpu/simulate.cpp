@@ -26,9 +26,11 @@ void AdvanceSimulation(double target, double maxStep) {
     simulateStep(simTime, 0, 1);
   }
   // The last sub-step lands on target exactly: overshooting by a rounding
-  // error would read as a backwards clock next frame.
+  // error would read as a backwards clock next frame, and falling short by
+  // one would cost a whole dispatch for nothing.
   while (target > simTime) {
-    double next = target - simTime > maxStep ? simTime + maxStep : target, h = next - simTime;
+    double next = target - simTime > maxStep + 1e-9 ? simTime + maxStep : target;
+    double h = next - simTime;
     simTime = next;
     simulateStep(simTime, h, 0);
   }
