@@ -1,7 +1,9 @@
 // AdvanceSimulation's pattern of steps, recorded through the step hook
 // instead of dispatching: resets, sub-steps after a stall, a paused clock.
 #include <gtest/gtest.h>
+
 #include <vector>
+
 #include "gpu/gpu.h"
 #include "runtime/runtime.h"
 
@@ -53,10 +55,8 @@ TEST_F(Advance, StallRunsSubStepsOfAtMostTheMaximum) {
     double last;
   } cases[] = {
       {1.0, 1.22, 0.05, 5, 0.02},  // 4 full steps and the rest
-      {1.0, 1.25, 0.05, 5, 0.05},
-      {1.0, 1.01, 0.05, 1, 0.01},
-      {2.0, 9.0, 1.0, 7, 1.0},
-      {3.0, 3.5, 1.0, 1, 0.5},
+      {1.0, 1.25, 0.05, 5, 0.05}, {1.0, 1.01, 0.05, 1, 0.01},
+      {2.0, 9.0, 1.0, 7, 1.0},    {3.0, 3.5, 1.0, 1, 0.5},
   };
   for (auto& k : cases) {
     simTime = k.from;

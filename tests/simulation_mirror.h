@@ -3,9 +3,11 @@
 #pragma once
 #include <GL/gl.h>
 #include <GL/glext.h>
+
 #include <cmath>
 #include <cstdint>
 #include <vector>
+
 #include "gpu/gpu.h"
 #include "runtime/runtime.h"
 #include "tests/gl_harness.h"
@@ -28,7 +30,9 @@ inline uint32_t Pcg(uint32_t v) {
   uint32_t w = ((s >> ((s >> 28u) + 4u)) ^ s) * 277803737u;
   return (w >> 22u) ^ w;
 }
-inline float Rnd(uint32_t i, uint32_t k) { return (float)Pcg(i * 16u + k) * (1.0f / 4294967296.0f); }
+inline float Rnd(uint32_t i, uint32_t k) {
+  return (float)Pcg(i * 16u + k) * (1.0f / 4294967296.0f);
+}
 inline V3 Sph(uint32_t i, uint32_t k) {
   float z = 2 * Rnd(i, k) - 1, a = Rnd(i, k + 1) * 6.2832f, r = std::sqrt(1 - z * z);
   return {r * std::cos(a), r * std::sin(a), z};
@@ -40,7 +44,9 @@ inline V3 Unspin(V3 q, float t) {
 }
 
 // Particle i of a buffer read back with ReadBuffer.
-inline V3 At(const std::vector<float>& b, size_t i) { return {b[4 * i], b[4 * i + 1], b[4 * i + 2]}; }
+inline V3 At(const std::vector<float>& b, size_t i) {
+  return {b[4 * i], b[4 * i + 1], b[4 * i + 2]};
+}
 
 // Every particle of buffer `buffer` set to (x, y, z, w).
 inline void FillBuffer(int buffer, float x, float y, float z, float w) {

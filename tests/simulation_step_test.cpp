@@ -2,8 +2,10 @@
 // exception, rain, the attractors, the pointer force, the density grid and
 // the light volume. Buffers are written directly to set up each case.
 #include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
+
 #include "tests/simulation_mirror.h"
 
 static const float Floor = -2.4f;
@@ -29,8 +31,8 @@ TEST_F(Step, ResetAtTheShowStartLaysTheExeFieldFlat) {
     uint32_t x = i & 1023, z = i >> 10;
     float fx = (x >> 2) + 0.2f * (x & 3), fz = (z >> 2) + 0.2f * (z & 3);
     V3 e = {(fx - 128) / 128 * 3.6f, Floor + 0.05f, (fz - 128) / 128 * 3.6f};
-    wrong += Len(At(p, i) - e) > 1e-5f || p[4 * i + 3] != 1 || At(v, i).x != 0 ||
-             At(v, i).y != 0 || At(v, i).z != 0 || memcmp(&p[4 * i], &q[4 * i], 16) != 0;
+    wrong += Len(At(p, i) - e) > 1e-5f || p[4 * i + 3] != 1 || At(v, i).x != 0 || At(v, i).y != 0 ||
+             At(v, i).z != 0 || memcmp(&p[4 * i], &q[4 * i], 16) != 0;
   }
   EXPECT_EQ(wrong, 0);
 }
@@ -102,8 +104,8 @@ TEST_F(Step, AttractorsMoveFreelyBeyondTheSnapDistance) {
       V3 l = V3{s.x, s.z, s.y} * 0.42f;
       float z = l.z - 0.7f;
       d = V3{z * l.x - 3.5f * l.y,
-             0.6f + 0.95f * l.z - l.z * l.z * l.z / 3 - (l.x * l.x + l.y * l.y) * (1 + 0.25f * l.z) +
-                 0.1f * l.z * l.x * l.x * l.x,
+             0.6f + 0.95f * l.z - l.z * l.z * l.z / 3 -
+                 (l.x * l.x + l.y * l.y) * (1 + 0.25f * l.z) + 0.1f * l.z * l.x * l.x * l.x,
              3.5f * l.x + z * l.y} *
           (0.45f / 0.42f);
     }
@@ -163,7 +165,7 @@ TEST_F(Step, RainBouncesOffTheFloor) {
     V3 a = At(p1, i), b = At(v1, i);
     if (i & 1) {  // falling: gravity, drag and a little turbulence
       wrong += std::fabs(b.y + 2.49f) > 0.08f || std::fabs(a.y - b.y * 0.05f) > 1e-4f;
-    } else {      // below the floor: lifted and sent up at 35 to 65 % of its fall
+    } else {  // below the floor: lifted and sent up at 35 to 65 % of its fall
       float up = b.y / (0.35f + 0.3f * Rnd(i, 7));
       wrong += a.y != Floor + 0.02f || up < 2.4f || up > 2.6f || b.x < 0.8f || b.x > 0.9f ||
                b.z < 0.8f || b.z > 0.9f;
@@ -231,8 +233,8 @@ TEST_F(Step, OnlyParticlesInsideTheLightBoxCastAndReceiveShadow) {
   // the box on every side (the sphere's targets are near, so nothing snaps).
   const int k = 1000;
   const V3 cell = {-6 + 12 * 10.5f / 64, Floor + 9 * 40.5f / 64, -6 + 12 * 20.5f / 64};
-  const V3 outside[6] = {{-6.1f, 0, 0}, {6.05f, 0, 0}, {0, Floor - 0.1f, 0},
-                         {0, 6.7f, 0},   {0, 0, -6.01f}, {0, 0, 6.2f}};
+  const V3 outside[6] = {{-6.1f, 0, 0}, {6.05f, 0, 0},  {0, Floor - 0.1f, 0},
+                         {0, 6.7f, 0},  {0, 0, -6.01f}, {0, 0, 6.2f}};
   std::vector<float> p((size_t)ParticleCount * 4);
   for (int i = 0; i < ParticleCount; i++) {
     V3 a = i < k ? cell : outside[i % 6];
