@@ -45,8 +45,8 @@ vec3 shape(int s,uint i,float t,vec3 p){
    (float(z>>2)+.2*float(z&3u)-128.)/128.*3.6);}
  case 1:{float y=1.-2.*u,r=sqrt(1.-y*y),a=float(i)*2.39996;q=vec3(r*cos(a),y,r*sin(a));
   q*=1.7*(1.+.06*sin(9.*q.y+3.*t)*sin(7.*q.x-2.*t)+.12*KICK);break;}
- case 2:{float row=float(textRow(bar));vec2 c,uv=vec2(.5);
-  for(uint k=0u;k<24u;k++){c=vec2(.12+.76*rnd(i,2u*k+20u),rnd(i,2u*k+21u));if(textureLod(TW,vec2(c.x,(row+c.y)/32.),0.).r>.5){uv=c;break;}}
+ case 2:{float row=float(textRow(bar));vec2 c,uv=vec2(.5);  // level 0 texels: filtered reads cost llvmpipe a third of the step
+  for(uint k=0u;k<24u;k++){c=vec2(.12+.76*rnd(i,2u*k+20u),rnd(i,2u*k+21u));if(texelFetch(TW,ivec2(c.x*2048.,(row+c.y)*64.),0).r>.5){uv=c;break;}}
   q=vec3(15.*(uv.x-.5),.94*(.45-uv.y)+.15,.3*(rnd(i,9u)-.5));return q+.02*flow(2.*q,2.*t);}
  case 3:{float y=(2.*u-1.)*2.2,r=.15+.55*(y+2.2)*(1.-.8*ss(22.,24.,bar)),a=6.2832*rnd(i,3u)+t*(2.+1.5/r);
   q=vec3(r*cos(a),y,r*sin(a))+.06*sph(i,4u);break;}
@@ -66,8 +66,10 @@ vec3 shape(int s,uint i,float t,vec3 p){
   return vec3(g.x,-1.5+.35*sin(.9*g.x+1.3*t)*sin(.7*g.y+t)+.15*sin(2.1*g.x-1.7*g.y+2.*t)
    +.25*CHOIR*sin(3.*d-4.*t)*exp(-.25*d)+.5*IMPACT*sin(5.*d-10.*t)*exp(-.4*d),g.y);}
  case 9:return sph(i,4u)*(.05+.15*rnd(i,6u))*(1.+3.*KICK);
- case 10:{vec3 c=p/2.3;c.xz*=rot(-.3*t);vec2 e=vec2(.003,-.003);
-  c-=normalize(e.xyy*bulb(c+e.xyy)+e.yyx*bulb(c+e.yyx)+e.yxy*bulb(c+e.yxy)+e.xxx*bulb(c+e.xxx))*bulb(c);
+ case 10:{vec3 c=p/2.3,n=vec3(0),e;c.xz*=rot(-.3*t);float d;
+  // the four tetrahedral offsets, then the centre; a loop, as llvmpipe runs an idle one once
+  for(int k=0;k<5;k++){e=k>3?vec3(0):vec3(k%3==0?.003:-.003,k>1?.003:-.003,k%2==1?.003:-.003);d=bulb(c+e);n+=e*d;}
+  c-=normalize(n)*d;
   if(length(c)>1.6)c=normalize(c)*1.2;c.xz*=rot(.3*t);return 2.3*c;}
  case 12:{vec3 v[4]=vec3[](vec3(1),vec3(1,-1,-1),vec3(-1,1,-1),vec3(-1,-1,1));uint x=i;q=v[x&3u];
   for(int k=0;k<9;k++){x>>=2;q=(q+v[x&3u])/2.;}
