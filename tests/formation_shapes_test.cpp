@@ -285,14 +285,48 @@ TEST_F(Formation, FractalsAndFields) {
             0);
   EXPECT_NEAR(outer / (double)ParticleCount, 0.12, 0.005);
 
-  p = Of(15, 60.5);  // barnsley fern: five fronds standing on the floor
-  EXPECT_EQ(
-      Count(p, [](uint32_t,
-                  V3 q) { return q.y < -2.0001f || q.y > 2.6f || std::hypot(q.x, q.z) > 1.5f; }),
-      0);
-  p = Of(33, 86.5);  // tree: trunk from below the floor line up to the crown
-  EXPECT_EQ(Count(p, [](uint32_t,
-                        V3 q) { return q.y < -2.861f || q.y > 2.7f || std::hypot(q.x, q.z) > 3; }),
+  p = Of(15, 60.5);  // barnsley fern: the chaos game's point of each particle
+  EXPECT_EQ(Count(p,
+                  [&](uint32_t i, V3 q) {
+                    float x = 0, y = 0;
+                    for (uint32_t k = 0; k < 24; k++) {
+                      float r = Rnd(i, k + 10), nx, ny;
+                      if (r < 0.02f)
+                        nx = 0, ny = 0.16f * y;
+                      else if (r < 0.86f)
+                        nx = 0.85f * x + 0.04f * y, ny = -0.04f * x + 0.85f * y + 1.6f;
+                      else if (r < 0.93f)
+                        nx = 0.2f * x - 0.26f * y, ny = 0.23f * x + 0.22f * y + 1.6f;
+                      else
+                        nx = -0.15f * x + 0.28f * y, ny = 0.26f * x + 0.24f * y + 0.44f;
+                      x = nx, y = ny;
+                    }
+                    float a = 1.2566f * std::floor(5 * Rnd(i, 40)) + 0.1f * std::sin(t + y);
+                    V3 e = {0.45f * x * std::cos(a), 0.45f * y - 2, -0.45f * x * std::sin(a)};
+                    e.x += 0.015f * y * std::sin(0.6f * y + 2 * t);
+                    return Len(Unspin(q, t) - e) > 1e-3f;
+                  }),
+            0);
+  p = Of(33, 86.5);  // tree: three branches, each swaying by its height before it shrinks
+  EXPECT_EQ(Count(p,
+                  [&](uint32_t i, V3 q) {
+                    V3 f = {0, 0, 0};
+                    for (uint32_t k = 0; k < 20; k++) {
+                      float r = Rnd(i, k + 70);
+                      if (r < 0.1f) {
+                        f = {0, 0.5f * f.y, 0};
+                        continue;
+                      }
+                      float b = 0.55f + 0.08f * std::sin(1.5f * t + f.y),
+                            a = 2.094f * std::floor(3 * r) + 0.5f;
+                      f = f * 0.62f;
+                      f = {f.x * std::cos(b) + f.y * std::sin(b),
+                           -f.x * std::sin(b) + f.y * std::cos(b), f.z};
+                      f = {f.x * std::cos(a) + f.z * std::sin(a), f.y + 1,
+                           -f.x * std::sin(a) + f.z * std::cos(a)};
+                    }
+                    return Len(Unspin(q, t) - V3{f.x, 1.6f * f.y - 2.2f, f.z} * 1.3f) > 1e-3f;
+                  }),
             0);
 }
 

@@ -16,7 +16,7 @@ vec3 knot(float a){float r=cos(3.*a)+2.;return vec3(r*cos(2.*a),-1.2*sin(3.*a),r
 float land(vec3 n){return .65*vn(2.1*n+3.)+.35*vn(5.3*n);}
 
 // nearest capsule surface point; the earlier capsule wins a tie
-float bd;vec3 br;
+float bd=1e9;vec3 br;
 void cap(vec3 p,vec3 a,vec3 b,float r){
  vec3 e=b-a,s=a+e*clamp(dot(p-a,e)/max(dot(e,e),1e-9),0.,1.);float d=length(p-s)-r;
  if(d<bd){bd=d;br=s+normalize(p-s+1e-5)*r;}
@@ -124,7 +124,7 @@ vec3 shape(int s,uint i,float t,vec3 p){
   q=e.xyz/(1.-.85*e.w)*.9;if(length(q)>4.)q=normalize(q)*4.;break;}
  case 33:{vec3 f=vec3(0);
   for(uint k=0u;k<20u;k++){float r=rnd(i,k+70u);
-   if(r<.1)f=vec3(0,.5*f.y,0);else{f*=.62;f.xy*=rot(.55+.08*sin(1.5*t+f.y));f.xz*=rot(2.094*floor(3.*r)+.5);f.y+=1.;}}
+   if(r<.1)f=vec3(0,.5*f.y,0);else{float w=.08*sin(1.5*t+f.y);f*=.62;f.xy*=rot(.55+w);f.xz*=rot(2.094*floor(3.*r)+.5);f.y+=1.;}}
   q=vec3(f.x,1.6*f.y-2.2,f.z)*1.3;break;}
  default:{float a=float(i&4095u)/4096.*6.2832,g=float(i>>12),r=1.6+.25*sin(6.*a+.3*g+3.*t)+.3*KICK;
   return vec3(r*cos(a),r*sin(a),mod(.16*g-7.*t,40.96)-1.);}
