@@ -13,7 +13,11 @@ extern short* songBuffer;
 void StartSongRender();  // starts SongRenderThread; returns at once
 void SongRenderThread();
 void RenderWorker(int group);
-void MasterMix();
+void MasterMix();       // track groups and the KICK list -> songBuffer
+void SortEventLists();  // stable, ascending; once, after the workers
+// Forgets the lists, voice arrays, song, caches and progress so that the song
+// can be rendered again in the same process (tests and the capture tool).
+void ResetSong();
 void RenderVoices();  // worker 0, after its arrangement pass
 void SpeechSynth();
 

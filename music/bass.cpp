@@ -1,0 +1,142 @@
+// Bass and pads (thread 2).
+#include "music/instruments.h"
+
+#define GROUP2                                                    \
+  TrackGroup& g = trackGroups[2];                                 \
+  float *L = g.left + start, *R = g.right + start, *A = g.sendA + start
+
+// 303-style line: gliding saw, resonant low-pass with a decaying sweep, drive.
+void AcidBass(int th, int start, int length, double note, double prev, float gain, bool accent) {
+  if (th != 2) return;
+  GROUP2;
+  double D = accent ? 9 : 4, rate = accent ? 9 : 16, drive = accent ? 2.2 : 1.4, phase = 0;
+  Svf f = {};
+  f.k = 0.12f;
+  for (int n = 0, end = Span(start, length + 200); n < end; n++) {
+    double t = n / 44100.0, glide = t / 0.06;
+    double sounding = prev + (note - prev) * (glide < 1 ? glide : 1);
+    double dt = 440 * pow(2.0, (sounding - 57) / 12) / 44100;  // note 57 is 440 Hz here
+    if (n % 16 == 0) SvfTune(f, 300 * (1 + D * exp(-rate * t)));
+    float y = (float)Sat(SvfLow(f, Saw(phase, dt, dt)) * drive);
+    float env = n < 40 ? n * 0.025f : 1.0f;
+    if (n >= length) env *= 1 - (n - length) * 0.005f;
+    float s = y * env * gain;
+    L[n] += s;
+    R[n] += s;
+    A[n] += 0.08f * s;
+  }
+}
+
+// Plucky off-beat bass: filtered saw over a sine an octave down.
+void OffbeatBass(int th, int start, int length, double note, float gain, float cutoff) {
+  if (th != 2) return;
+  GROUP2;
+  double dt = NoteHz(note) / 44100, phase = 0, sub = 0;
+  Svf f = {};
+  f.k = 1.1f;
+  for (int n = 0, end = Span(start, length + 300); n < end; n++) {
+    if (n % 16 == 0) SvfTune(f, cutoff * (1 + 5 * exp(-n / 1575.0)));
+    float low = SvfLow(f, Saw(phase, dt, dt));
+    float y = (float)Sat(1.3f * (low + 0.8f * (float)sin(TwoPi * sub)));
+    sub += dt / 2;
+    if (sub >= 1) sub -= 1;
+    float env = n < 60 ? n / 60.0f : (float)(0.65 + 0.35 * exp(-n / 2205.0));
+    if (n >= length) env *= 1 - (n - length) / 300.0f;
+    float s = y * env * gain;
+    L[n] += s;
+    R[n] += s;
+    A[n] += 0.02f * s;
+  }
+}
+
+// Five detuned saws per chord note, split over two low-passed buses.
+void Pad(int th, int start, int length, const int* chord, float gain, float c0, float c1,
+         float attack) {
+  if (th != 2) return;
+  GROUP2;
+  static const double detune[5] = {-0.011, -0.0045, 0.0, 0.005, 0.0105};
+  int total = length + 44100, rise = (int)(attack * 44100.0), end = Span(start, total);
+  for (int i = 0; i < 4; i++) {
+    double f = NoteHz(chord[i]), phase[5], dt[5];
+    uint32_t seed = start + 77 * i;
+    for (int v = 0; v < 5; v++) {
+      phase[v] = (Noise(seed) + 1) / 2.0;
+      dt[v] = f * (1 + detune[v]) / 44100;
+    }
+    Svf fl = {}, fr = {};
+    fl.k = fr.k = 1.1f;
+    for (int n = 0; n < end; n++) {
+      if (n % 32 == 0) {
+        double fc = (c0 + (c1 - c0) * (double)n / total) * (1 + 0.15 * sin(3e-05 * n + i));
+        SvfTune(fl, fc);
+        fr.g = fl.g, fr.a1 = fl.a1, fr.a2 = fl.a2, fr.a3 = fl.a3;
+      }
+      float s0 = Saw(phase[0], dt[0], dt[0]), s1 = Saw(phase[1], dt[1], dt[1]);
+      float s2 = Saw(phase[2], dt[2], dt[2]), s3 = Saw(phase[3], dt[3], dt[3]);
+      float s4 = Saw(phase[4], dt[4], dt[4]);
+      float l = SvfLow(fl, s1 + s2 + s3), r = SvfLow(fr, s0 + s2 + s4);
+      float env = n < rise ? (float)n / rise : 1.0f;
+      if (n >= length) env *= 1 - (n - length) / 44100.0f;
+      float a = gain * 0.17f * env;
+      L[n] += a * l;
+      R[n] += a * r;
+      A[n] += 0.25f * a * (l + r);
+    }
+  }
+}
+
+// Three vibrato saws per chord note an octave up, panned across.
+void ChordDrone(int th, int start, int length, const int* chord, float gain) {
+  if (th != 2) return;
+  GROUP2;
+  int end = Span(start, length + 44100);
+  for (int i = 0; i < 4; i++) {
+    double f = NoteHz(chord[i] + 12), phase[3] = {0.7, 0.1, 0.4};
+    float p = 0.2f + 0.2f * i, pl = PanL(p), pr = PanR(p);
+    Svf lp = {};
+    lp.k = 1.2f;
+    SvfTune(lp, 2400);
+    for (int n = 0; n < end; n++) {
+      double w = 1 + 0.004 * sin(0.000755122043719996 * n + i);  // 5.3 Hz vibrato
+      float sum = 0;
+      for (int j = 0; j < 3; j++) {
+        double dt = f * w * (1 + 0.006 * (j - 1)) / 44100;
+        sum += Saw(phase[j], dt, dt);
+      }
+      float env = n < 44100 ? n / 44100.0f : 1.0f;
+      if (n >= length) env *= 1 - (n - length) / 44100.0f;
+      float s = env * SvfLow(lp, sum) * gain * 0.1f;
+      L[n] += pl * s;
+      R[n] += pr * s;
+      A[n] += 0.35f * s;
+    }
+  }
+}
+
+// Two seconds of falling, saturated sub sine under the drops.
+void SubDrop(int th, int start) {
+  if (th != 2) return;
+  GROUP2;
+  double phase = 0;
+  for (int n = 0, end = Span(start, 88200); n < end; n++) {
+    phase += (50 * exp(-n / 4900.0) + 38) / 44100;
+    float s = (float)(Sat(2.2 * sin(TwoPi * phase)) * exp(-n / 27562.5) * 0.5);
+    L[n] += s;
+    R[n] += s;
+  }
+}
+
+// A sine two octaves under the chord for the calm sections.
+void SubPad(int th, int start, int length, double root) {
+  if (th != 2) return;
+  GROUP2;
+  double dt = NoteHz(root - 12) / 44100, phase = 0;
+  for (int n = 0, end = Span(start, length + 8820); n < end; n++) {
+    phase += dt;
+    float env = n < 800 ? n * 0.00125f : 1.0f;
+    if (n >= length) env *= 1 - (n - length) * 0.00011337869f;  // 1 / 8,820
+    float s = (float)(sin(TwoPi * (phase - floor(phase))) * env * 0.3);
+    L[n] += s;
+    R[n] += s;
+  }
+}
