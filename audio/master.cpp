@@ -156,9 +156,10 @@ void MasterMix() {
   }
 
   // Soft clip and 16-bit output (scale 32,000, not 32,767).
-  for (int k = 0; k < 2 * SongFrames; k++) {
-    float x = (k % 2 ? R0 : L0)[k / 2] * G[k / 2];
-    float y = x < -3 ? -1.0f : x > 3 ? 1.0f : x * (x * x + 27) / (x * 9 * x + 27);
-    songBuffer[k] = (short)(int)(y * 32000);
-  }
+  for (int i = 0; i < SongFrames; i++)
+    for (int c = 0; c < 2; c++) {
+      float x = (c ? R0 : L0)[i] * G[i];
+      float y = x < -3 ? -1.0f : x > 3 ? 1.0f : x * (x * x + 27) / (x * 9 * x + 27);
+      songBuffer[2 * i + c] = (short)(int)(y * 32000);
+    }
 }
