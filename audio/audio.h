@@ -14,6 +14,7 @@ void StartSongRender();  // starts SongRenderThread; returns at once
 void SongRenderThread();
 void RenderWorker(int group);
 void MasterMix();       // track groups and the KICK list -> songBuffer
+float KickEnvelope(int d);  // ducking envelope d samples after a kick, 0..1
 void SortEventLists();  // stable, ascending; once, after the workers
 // Forgets the lists, voice arrays, song, caches and progress so that the song
 // can be rendered again in the same process (tests and the capture tool).

@@ -11,6 +11,17 @@ static const short ReverbLengths[8] = {3583, 3719, 3431, 3271, 2939, 3119, 2731,
 static const short AllpassLengths[4] = {225, 341, 441, 556};
 constexpr int TapeStopStart = 6633900;  // last beat of bar 87
 
+// Kick envelope 2^((130 - d) x 0.000363...) from d = 130 on, computed once.
+// From DuckSamples on, 0.7 x env is below 2^-26, so 1 - e and 1 - 0.4 e are
+// exactly 1: the table stops there and the gains are taken as 1.
+constexpr int DuckSamples = 72000;
+static float duckTable[DuckSamples];
+
+float KickEnvelope(int d) {
+  return d < 130 ? (float)d * (1 / 130.0f)
+                 : (float)exp2((130 - d) * 0.000363490814030981);  // 3,969-sample fall
+}
+
 static float Max(float a, float b) { return a > b ? a : b; }
 static float Min(float a, float b) { return a < b ? a : b; }
 
@@ -30,6 +41,7 @@ void MasterMix() {
     gain[k] = (float)pow(2.0, -ReverbLengths[k] * 6.646458583433374e-5);  // 60 dB in 3.4 s
   }
   for (int k = 0; k < 4; k++) allpass[k] = next, next += AllpassLengths[k];
+  for (int d = 0; d < DuckSamples; d++) duckTable[d] = KickEnvelope(d);
 
   float *L0 = trackGroups[0].left, *R0 = trackGroups[0].right;
   const EventList& kicks = eventLists[ListKick];
@@ -41,9 +53,8 @@ void MasterMix() {
     while (kick < kicks.count && (float)i >= kicks.time[kick] * 44100.0f)
       lastKick = (int)(kicks.time[kick++] * 44100.0f);
     int d = i - lastKick;
-    float duck = d < 130 ? (float)d * (1 / 130.0f)
-                         : (float)exp2((130 - d) * 0.000363490814030981);  // 3,969-sample fall
-    float e = 0.7f * duck, gains[4] = {1.0f, 1.0f, 1 - e, 1 - 0.4f * e};
+    float e = d < DuckSamples ? 0.7f * duckTable[d] : 0.0f;
+    float gains[4] = {1.0f, 1.0f, 1 - e, 1 - 0.4f * e};
     float dryL = 0, dryR = 0, sendA = 0, sendB = 0;
     for (int g = 0; g < 4; g++) {
       const TrackGroup& t = trackGroups[g];

@@ -97,6 +97,13 @@ int SingPhrase(int th, int start, int entry, int K) {
 }
 
 // --- The schedule -----------------------------------------------------------------------
+// Spoken lines: bar, offset in eighths, first word, count, pitch, level x 10,
+// duration factor x 20; a bar of 0 ends the table.
+static const uint8_t SpokenWords[] = {4,  1, 0,  3, 53, 10, 23, 17, 0, 3,  5, 53, 10, 23,
+                                      41, 0, 8,  3, 54, 10, 23, 42, 2, 11, 5, 54, 10, 23,
+                                      43, 4, 21, 2, 54, 10, 25, 70, 4, 16, 3, 55, 11, 26,
+                                      89, 0, 3,  5, 55, 10, 24, 91, 0, 19, 2, 55, 10, 28, 0};
+
 static bool Playing(const uint8_t* note, int b) { return note[0] >> 4 == b % 4; }
 
 void ArrangementRenderer(int th) {
@@ -268,17 +275,9 @@ void ArrangementRenderer(int th) {
         VoiceNote(th, 0, T, T + 4725 * ChopLengths[i] - 300, (i % 2 ? n[3] : n[2]) + 12, 1.0f,
                   ChopVowels[i], ChopVowels[(i + 1) % 6]);
       }
-    switch (b) {
-      case 4: SpeakWords(th, S + 9450, 0, 3, 53, 1.0f, 1.15); break;
-      case 17: SpeakWords(th, S, 3, 5, 53, 1.0f, 1.15); break;
-      case 41: SpeakWords(th, S, 8, 3, 54, 1.0f, 1.15); break;
-      case 42: SpeakWords(th, S + 18900, 11, 5, 54, 1.0f, 1.15); break;
-      case 43: SpeakWords(th, S + 37800, 21, 2, 54, 1.0f, 1.25); break;
-      case 70: SpeakWords(th, S + 37800, 16, 3, 55, 1.1f, 1.3); break;
-      case 89: SpeakWords(th, S, 3, 5, 55, 1.0f, 1.2); break;
-      case 91: SpeakWords(th, S, 19, 2, 55, 1.0f, 1.4); break;
-      case 64: case 80: SingPhrase(th, S, 0, x.K); break;
-      case 84: SingPhrase(th, S, SungPhraseSeventh, x.K); break;
-    }
+    for (const uint8_t* w = SpokenWords; w[0]; w += 7)
+      if (w[0] == b) SpeakWords(th, S + w[1] * 9450, w[2], w[3], w[4], w[5] / 10.0f, w[6] / 20.0);
+    if (b == 64 || b == 80) SingPhrase(th, S, 0, x.K);
+    if (b == 84) SingPhrase(th, S, SungPhraseSeventh, x.K);
   }
 }

@@ -38,7 +38,7 @@ constexpr double Pi = 3.141592653589793;
 constexpr double TwoPi = 6.283185307179586;
 constexpr float MaxCutoff = 19845.0f;  // 0.45 x 44,100
 
-inline double NoteHz(double note) { return 440.0 * pow(2.0, (note - 69.0) / 12.0); }
+double NoteHz(double note);  // 440 x 2^((note - 69) / 12)
 
 // The LCG noise, -1..1 (the hat halves it).
 inline float Noise(uint32_t& x) {
@@ -46,13 +46,8 @@ inline float Noise(uint32_t& x) {
   return (int32_t)x * 4.656613e-10f;
 }
 
-// Saturator: tanh through one exponential, clamped beyond +-9.
-inline double Sat(double x) {
-  if (x > 9) return 1;
-  if (x < -9) return -1;
-  double e = exp(2 * x);
-  return (e - 1) / (e + 1);
-}
+// Saturator: tanh through one exponential, exactly +-1 beyond +-9.
+double Sat(double x);
 
 // Balance pan, p 0..1 (above 1 the left factor goes negative).
 inline float PanL(float p) { return p <= 0.5f ? 1.0f : 2 - 2 * p; }
@@ -67,11 +62,7 @@ inline void SvfCoef(Svf& f) {
   f.a2 = f.g * f.a1;
   f.a3 = f.g * f.a2;
 }
-inline void SvfTune(Svf& f, double fc) {
-  if (fc > MaxCutoff) fc = MaxCutoff;
-  f.g = (float)tan(Pi * fc / 44100.0);
-  SvfCoef(f);
-}
+void SvfTune(Svf& f, double fc);  // cutoff in Hz, limited to 19,845
 inline void SvfRun(Svf& f, float x) {
   float v3 = x - f.ic2;
   f.v1 = f.a1 * f.ic1 + f.a2 * v3;

@@ -47,6 +47,18 @@ TEST_F(Master, KickDucksBassAndMelodyOnly) {
   EXPECT_NEAR(1.0, L[K + 60000] / R[K + 60000], 0.005);
 }
 
+// The mix stops evaluating the envelope where the ducked gains are exactly 1.
+TEST(MasterDuck, EnvelopeTailLeavesGainsAtOne) {
+  EXPECT_EQ(0.0f, KickEnvelope(0));
+  EXPECT_EQ(1.0f, KickEnvelope(130));
+  for (int d = 72000; d < SongFrames + 44100; d += 7) {
+    float e = 0.7f * KickEnvelope(d);
+    ASSERT_EQ(1.0f, 1 - e) << d;
+    ASSERT_EQ(1.0f, 1 - 0.4f * e) << d;
+  }
+  EXPECT_NE(1.0f, 1 - 0.7f * KickEnvelope(60000));  // still audible there
+}
+
 TEST_F(Master, GroupGains) {
   const int K = 44100;
   for (int i = 0; i < SongFrames; i++) {
