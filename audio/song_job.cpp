@@ -11,7 +11,7 @@ short* songBuffer;
 
 // Committed, zero-filled pages; the producers only ever add into them. Huge
 // pages: a whole song of 4 KB page faults costs a fifth of the render.
-static void* Pages(size_t bytes) {
+void* Pages(size_t bytes) {
   void* p = mmap(0, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   madvise(p, bytes, MADV_HUGEPAGE);
   return p;

@@ -1,18 +1,13 @@
 // Bass lines and subs (thread 2).
 #include "music/instruments.h"
 
-#define GROUP2                                                    \
-  TrackGroup& g = trackGroups[2];                                 \
-  float *L = g.left + start, *R = g.right + start, *A = g.sendA + start
-
 // 303-style line: gliding saw, resonant low-pass with a decaying sweep, drive.
 void AcidBass(int th, int start, int length, double note, double prev, float gain, bool accent) {
   if (th != 2) return;
-  GROUP2;
   double D = accent ? 9 : 4, rate = accent ? 9 : 16, drive = accent ? 2.2 : 1.4, phase = 0;
   Svf f = {};
   f.k = 0.12f;
-  for (int n = 0, end = Span(start, length + 200); n < end; n++) {
+  for (int n = 0; n < length + 200; n++) {
     double t = n / 44100.0, glide = t / 0.06;
     double sounding = prev + (note - prev) * (glide < 1 ? glide : 1);
     double dt = 440 * pow(2.0, (sounding - 57) / 12) / 44100;  // note 57 is 440 Hz here
@@ -21,20 +16,17 @@ void AcidBass(int th, int start, int length, double note, double prev, float gai
     float env = n < 40 ? n * 0.025f : 1.0f;
     if (n >= length) env *= 1 - (n - length) * 0.005f;
     float s = y * env * gain;
-    L[n] += s;
-    R[n] += s;
-    A[n] += 0.08f * s;
+    Out(2, start + n, s, s, 0.08f * s, 0);
   }
 }
 
 // Plucky off-beat bass: filtered saw over a sine an octave down.
 void OffbeatBass(int th, int start, int length, double note, float gain, float cutoff) {
   if (th != 2) return;
-  GROUP2;
   double dt = NoteHz(note) / 44100, phase = 0, sub = 0;
   Svf f = {};
   f.k = 1.1f;
-  for (int n = 0, end = Span(start, length + 300); n < end; n++) {
+  for (int n = 0; n < length + 300; n++) {
     if (n % 16 == 0) SvfTune(f, cutoff * (1 + 5 * exp(-n / 1575.0)));
     float low = SvfLow(f, Saw(phase, dt, dt));
     float y = (float)Sat(1.3f * (low + 0.8f * (float)sin(TwoPi * sub)));
@@ -43,36 +35,30 @@ void OffbeatBass(int th, int start, int length, double note, float gain, float c
     float env = n < 60 ? n / 60.0f : (float)(0.65 + 0.35 * exp(-n / 2205.0));
     if (n >= length) env *= 1 - (n - length) / 300.0f;
     float s = y * env * gain;
-    L[n] += s;
-    R[n] += s;
-    A[n] += 0.02f * s;
+    Out(2, start + n, s, s, 0.02f * s, 0);
   }
 }
 
 // Two seconds of falling, saturated sub sine under the drops.
 void SubDrop(int th, int start) {
   if (th != 2) return;
-  GROUP2;
   double phase = 0;
-  for (int n = 0, end = Span(start, 88200); n < end; n++) {
+  for (int n = 0; n < 88200; n++) {
     phase += (50 * exp(-n / 4900.0) + 38) / 44100;
     float s = (float)(Sat(2.2 * sin(TwoPi * phase)) * exp(-n / 27562.5) * 0.5);
-    L[n] += s;
-    R[n] += s;
+    Out(2, start + n, s, s, 0, 0);
   }
 }
 
 // A sine two octaves under the chord for the calm sections.
 void SubPad(int th, int start, int length, double root) {
   if (th != 2) return;
-  GROUP2;
   double dt = NoteHz(root - 12) / 44100, phase = 0;
-  for (int n = 0, end = Span(start, length + 8820); n < end; n++) {
+  for (int n = 0; n < length + 8820; n++) {
     phase += dt;
     float env = n < 800 ? n * 0.00125f : 1.0f;
     if (n >= length) env *= 1 - (n - length) * 0.00011337869f;  // 1 / 8,820
     float s = (float)(sin(TwoPi * (phase - floor(phase))) * env * 0.3);
-    L[n] += s;
-    R[n] += s;
+    Out(2, start + n, s, s, 0, 0);
   }
 }

@@ -112,61 +112,49 @@ void Hat(int th, int start, float gain, float decay, float pan) {
   MixSound(start, s, len, bl, br, 0.06f * gain);
 }
 
-// The per-sample voices below write thread 1's group directly.
-#define GROUP1                                                    \
-  TrackGroup& g = trackGroups[1];                                 \
-  float *L = g.left + start, *R = g.right + start, *A = g.sendA + start
-
 void Tom(int th, int start, double note, float gain) {
   if (th != 1) return;
   Record(ListTom, start);
-  GROUP1;
   double f0 = NoteHz(note), phase = 0;
   uint32_t seed = (uint32_t)start * 5;
   float p = (float)(0.35 + 0.02 * (note - 38)), pl = PanL(p), pr = PanR(p);
-  for (int n = 0, end = Span(start, 52920); n < end; n++) {
+  for (int n = 0; n < 52920; n++) {
     double t = n / 44100.0;
     phase += f0 * (1 + 0.7 * exp(-18 * t)) / 44100;
     float body = (float)(sin(TwoPi * phase) * exp(-4.5 * t) * 1.3);
     float noise = (float)(Noise(seed) * exp(-60 * t) * 0.325);
     float s = (float)Sat(body + noise) * gain;
-    L[n] += pl * s;
-    R[n] += pr * s;
-    A[n] += 0.35f * s;
+    Out(1, start + n, pl * s, pr * s, 0.35f * s, 0);
   }
 }
 
 void Impact(int th, int start, float gain) {
   if (th != 1) return;
   Record(ListImpact, start);
-  GROUP1;
   double phase = 0;
   uint32_t seed = (uint32_t)start * 11;
   Svf f = {};
   f.k = 0.8f;
-  for (int n = 0, end = Span(start, 176400); n < end; n++) {
+  for (int n = 0; n < 176400; n++) {
     double t = n / 44100.0;
     phase += (30 + 40 * exp(-6 * t)) / 44100;
     SvfTune(f, 200 + 5000 * exp(-4 * t));
     float low = SvfLow(f, Noise(seed));
     float s = (float)Sat(0.9f * low * exp(-2.5 * t) + 1.3 * sin(TwoPi * phase) * exp(-1.1 * t)) *
               gain;
-    L[n] += s;
-    R[n] += s;
-    A[n] += 0.5f * s;
+    Out(1, start + n, s, s, 0.5f * s, 0);
   }
 }
 
 void Crash(int th, int start, float gain) {
   if (th != 1) return;
   Record(ListCrash, start);
-  GROUP1;
   double phase[4] = {};
   uint32_t seed = (uint32_t)start * 17;
   Svf f = {};
   f.k = 1.4f;
   SvfTune(f, 5200);
-  for (int n = 0, end = Span(start, 88200); n < end; n++) {
+  for (int n = 0; n < 88200; n++) {
     double t = n / 44100.0;
     float sq = 0;
     for (int i = 0; i < 4; i++) {
@@ -177,38 +165,32 @@ void Crash(int th, int start, float gain) {
     float x = Noise(seed) + 0.15f * sq;
     float s = (float)(SvfHigh(f, x) * (1 - exp(-300 * t)) * exp(-2.2 * t));
     float p = (float)(0.45 + 0.1 * sin(3 * t));
-    L[n] += PanL(p) * 0.9f * gain * s;
-    R[n] += PanR(p) * 0.9f * gain * s;
-    A[n] += 0.27f * gain * s;
+    Out(1, start + n, PanL(p) * 0.9f * gain * s, PanR(p) * 0.9f * gain * s, 0.27f * gain * s, 0);
   }
 }
 
 // Falling band-passed noise.
 void Sweep(int th, int start, int length, float gain) {
   if (th != 1) return;
-  GROUP1;
   uint32_t seed = (uint32_t)start * 5;
   Svf f = {};
   f.k = 1.5f;
-  for (int n = 0, end = Span(start, length); n < end; n++) {
+  for (int n = 0; n < length; n++) {
     double u = (double)n / length;
     if (n % 16 == 0) SvfTune(f, 8000 * pow(0.03, u));
     float s = (float)(SvfBand(f, Noise(seed)) * (1 - u) * (1 - u) * gain);
     float p = (float)(0.5 + 0.3 * sin(20 * u));
-    L[n] += PanL(p) * s;
-    R[n] += PanR(p) * s;
-    A[n] += 0.4f * s;
+    Out(1, start + n, PanL(p) * s, PanR(p) * s, 0.4f * s, 0);
   }
 }
 
 // Rising band-passed noise with a narrowing band, over a rising saw.
 void Riser(int th, int start, int length, float gain) {
   if (th != 1) return;
-  GROUP1;
   uint32_t seed = (uint32_t)start * 13;
   Svf f = {};
   double phase = 0;
-  for (int n = 0, end = Span(start, length); n < end; n++) {
+  for (int n = 0; n < length; n++) {
     double u = (double)n / length;
     f.k = (float)(2.5 - 2 * u);
     if (n % 16 == 0) SvfTune(f, 250 * pow(36.0, u));
@@ -217,9 +199,7 @@ void Riser(int th, int start, int length, float gain) {
     float saw = Saw(phase, 100 * pow(8.0, u) / 44100, 0.01);
     float s = (float)((0.15 * u * saw + band) * u * u * gain);
     float p = (float)(0.5 + 0.4 * sin(40 * u));
-    L[n] += PanL(p) * s;
-    R[n] += PanR(p) * s;
-    A[n] += 0.45f * s;
+    Out(1, start + n, PanL(p) * s, PanR(p) * s, 0.45f * s, 0);
   }
 }
 
@@ -227,36 +207,27 @@ void Riser(int th, int start, int length, float gain) {
 void Swell(int th, int end, int length, float gain) {
   if (th != 1) return;
   int start = end - length;
-  GROUP1;
   uint32_t seed = (uint32_t)end;
   Svf f = {};
   f.k = 1.0f;
   SvfTune(f, 6000);
-  for (int i = 0, stop = Span(start, length); i < stop; i++) {
+  for (int i = 0; i < length; i++) {
     double u = (double)i / length;
     float s = (float)(SvfHigh(f, Noise(seed)) * (u * u * u) * gain);
-    L[i] += s;
-    R[i] += s;
-    A[i] += 0.25f * s;
+    Out(1, start + i, s, s, 0.25f * s, 0);
   }
 }
 
 // A sliding eight-level sine whose shape comes from one byte of the program.
 void Glitch(int th, int start, int c, float gain) {
   if (th != 3) return;
-  TrackGroup& g = trackGroups[3];
-  float *L = g.left + start, *R = g.right + start, *A = g.sendA + start;
-  float* B = g.sendB ? g.sendB + start : 0;
   int len = (c % 8) * 300 + 1470;
   double d = c & 8 ? 2.0 : -0.5, phase = 0;
   float q = (c % 16) / 15.0f, ql = PanL(q), qr = PanR(q);
-  for (int n = 0, end = Span(start, len); n < end; n++) {
+  for (int n = 0; n < len; n++) {
     phase += (14 * c + 200) * (1 + d * n / len) / 44100;
     float v = (float)(floor(4 * sin(TwoPi * phase)) * 0.25);
     float s = (float)(v * (1 - (double)n / len) * gain);
-    L[n] += ql * s;
-    R[n] += qr * s;
-    A[n] += 0.05f * s;
-    if (B) B[n] += 0.3f * s;
+    Out(3, start + n, ql * s, qr * s, 0.05f * s, 0.3f * s);
   }
 }

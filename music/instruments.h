@@ -90,6 +90,10 @@ inline float Saw(double& phase, double dt, double w) {
   return (float)(2 * p - 1 - c);
 }
 
+// Adds one sample into a group's left, right, send A and (where it exists)
+// send B at index i; indices of 7,182,000 and beyond are dropped.
+void Out(int group, int i, float l, float r, float a, float b);
+
 // Samples of a voice of length len at start that fall inside the track buffer.
 inline int Span(int start, int len) {
   int room = SongFrames - start;

@@ -41,10 +41,7 @@ static double PeakMegabytes() {
   return u.ru_maxrss / 1024.0;
 }
 
-static float* Track() {
-  return (float*)mmap(0, (size_t)SongFrames * 4, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-}
+static float* Track() { return (float*)Pages((size_t)SongFrames * 4); }
 
 static double workerSeconds[4], workerCpu[4];
 static void* TimedWorker(void* arg) {
@@ -62,11 +59,9 @@ static void BM_SongPhases(benchmark::State& state) {
   double phase = 0, mix = 0, mixCpu = 0, w[4] = {}, wc[4] = {};
   for (auto _ : state) {
     ResetSong();
-    for (int v = 0; v < 5; v++) {
-      voiceControl[v].pitch = (float*)calloc(ControlFrames, 4);
-      voiceControl[v].level = (float*)calloc(ControlFrames, 4);
-      voiceControl[v].vowel = (float*)calloc(ControlFrames, 4);
-    }
+    for (int v = 0; v < 5; v++)
+      voiceControl[v] = {(float*)Pages(ControlFrames * 4), (float*)Pages(ControlFrames * 4),
+                         (float*)Pages(ControlFrames * 4)};
     double t0 = Now();
     pthread_t th[4];
     for (int g = 0; g < 4; g++) {
@@ -77,8 +72,7 @@ static void BM_SongPhases(benchmark::State& state) {
     double t1 = Now();
     double c1 = ThreadCpu();
     SortEventLists();
-    songBuffer = (short*)mmap(0, (size_t)SongFrames * 4, PROT_READ | PROT_WRITE,
-                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    songBuffer = (short*)Pages((size_t)SongFrames * 4);
     MasterMix();
     double t2 = Now();
     phase += t1 - t0, mix += t2 - t1, mixCpu += ThreadCpu() - c1;
@@ -89,10 +83,6 @@ static void BM_SongPhases(benchmark::State& state) {
       for (float* b : bufs)
         if (b) munmap(b, (size_t)SongFrames * 4);
       t = {};
-    }
-    for (int v = 0; v < 5; v++) {
-      free(voiceControl[v].pitch), free(voiceControl[v].level), free(voiceControl[v].vowel);
-      voiceControl[v] = {};
     }
   }
   double n = (double)state.iterations();
