@@ -5,12 +5,17 @@
 void AcidBass(int th, int start, int length, double note, double prev, float gain, bool accent) {
   if (th != 2) return;
   double D = accent ? 9 : 4, rate = accent ? 9 : 16, drive = accent ? 2.2 : 1.4, phase = 0;
+  double dt = 0;
+  bool glided = false;  // once the glide is over the pitch no longer moves
   Svf f = {};
   f.k = 0.12f;
   for (int n = 0; n < length + 200; n++) {
     double t = n / 44100.0, glide = t / 0.06;
-    double sounding = prev + (note - prev) * (glide < 1 ? glide : 1);
-    double dt = 440 * pow(2.0, (sounding - 57) / 12) / 44100;  // note 57 is 440 Hz here
+    if (!glided) {
+      double sounding = prev + (note - prev) * (glide < 1 ? glide : 1);
+      dt = 440 * pow(2.0, (sounding - 57) / 12) / 44100;  // note 57 is 440 Hz here
+      glided = glide >= 1;
+    }
     if (n % 16 == 0) SvfTune(f, 300 * (1 + D * exp(-rate * t)));
     float y = (float)Sat(SvfLow(f, Saw(phase, dt, dt)) * drive);
     float env = n < 40 ? n * 0.025f : 1.0f;
@@ -20,9 +25,15 @@ void AcidBass(int th, int start, int length, double note, double prev, float gai
   }
 }
 
-// Plucky off-beat bass: filtered saw over a sine an octave down.
+// Plucky off-beat bass: filtered saw over a sine an octave down. Its decay
+// depends on the sample index alone: computed once for the longest note.
+constexpr int OffbeatSamples = 9450 + 300;
+static float offbeatDecay[OffbeatSamples];
+
 void OffbeatBass(int th, int start, int length, double note, float gain, float cutoff) {
   if (th != 2) return;
+  if (!offbeatDecay[0])
+    for (int n = 0; n < OffbeatSamples; n++) offbeatDecay[n] = (float)(0.65 + 0.35 * exp(-n / 2205.0));
   double dt = NoteHz(note) / 44100, phase = 0, sub = 0;
   Svf f = {};
   f.k = 1.1f;
@@ -32,7 +43,9 @@ void OffbeatBass(int th, int start, int length, double note, float gain, float c
     float y = (float)Sat(1.3f * (low + 0.8f * (float)sin(TwoPi * sub)));
     sub += dt / 2;
     if (sub >= 1) sub -= 1;
-    float env = n < 60 ? n / 60.0f : (float)(0.65 + 0.35 * exp(-n / 2205.0));
+    float env = n < 60              ? n / 60.0f
+                : n < OffbeatSamples ? offbeatDecay[n]
+                                     : (float)(0.65 + 0.35 * exp(-n / 2205.0));
     if (n >= length) env *= 1 - (n - length) / 300.0f;
     float s = y * env * gain;
     Out(2, start + n, s, s, 0.02f * s, 0);

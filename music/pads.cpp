@@ -40,9 +40,18 @@ void Pad(int th, int start, int length, const int* chord, float gain, float c0, 
   }
 }
 
-// Three vibrato saws per chord note an octave up, panned across.
+// Three vibrato saws per chord note an octave up, panned across. The vibrato
+// of note i depends on the sample index alone: computed once for the longest
+// drone of the song (four bars and the one-second release).
+constexpr int DroneSamples = 4 * BarSamples + 44100;
+static double droneVibrato[4][DroneSamples];
+
 void ChordDrone(int th, int start, int length, const int* chord, float gain) {
   if (th != 2) return;
+  if (!droneVibrato[0][0])
+    for (int i = 0; i < 4; i++)
+      for (int n = 0; n < DroneSamples; n++)
+        droneVibrato[i][n] = 1 + 0.004 * sin(0.000755122043719996 * n + i);  // 5.3 Hz
   GROUP2;
   int end = Span(start, length + 44100);
   for (int i = 0; i < 4; i++) {
@@ -52,7 +61,7 @@ void ChordDrone(int th, int start, int length, const int* chord, float gain) {
     lp.k = 1.2f;
     SvfTune(lp, 2400);
     for (int n = 0; n < end; n++) {
-      double w = 1 + 0.004 * sin(0.000755122043719996 * n + i);  // 5.3 Hz vibrato
+      double w = n < DroneSamples ? droneVibrato[i][n] : 1 + 0.004 * sin(0.000755122043719996 * n + i);
       float sum = 0;
       for (int j = 0; j < 3; j++) {
         double dt = f * w * (1 + 0.006 * (j - 1)) / 44100;
