@@ -2,6 +2,7 @@
 // two edits, the look-ahead limiter, soft clip and 16-bit output.
 #include <math.h>
 #include <sys/mman.h>
+
 #include "audio/audio.h"
 #include "music/music.h"
 
@@ -140,7 +141,8 @@ void MasterMix() {
 
   // Tape stop over the last beat of bar 87, read from a copy.
   float *sL = trackGroups[2].left, *sR = trackGroups[2].right;
-  for (int j = 0; j < BeatSamples; j++) sL[j] = L0[TapeStopStart + j], sR[j] = R0[TapeStopStart + j];
+  for (int j = 0; j < BeatSamples; j++)
+    sL[j] = L0[TapeStopStart + j], sR[j] = R0[TapeStopStart + j];
   double at = 0.0;
   for (int j = 0; j < BeatSamples; j++) {
     int n = (int)at;

@@ -2,6 +2,7 @@
 #include <pthread.h>
 #include <string.h>
 #include <sys/mman.h>
+
 #include "audio/audio.h"
 #include "music/instruments.h"
 

@@ -55,8 +55,7 @@ static void AddPhoneme(int start, int length, int phoneme, double pitch, float l
     phonemeEvents[phonemeEventCount++] = {start, length, (uint8_t)phoneme, (float)pitch, level};
 }
 
-int SpeakWords(int th, int start, int first, int count, double pitch, float level,
-               double factor) {
+int SpeakWords(int th, int start, int first, int count, double pitch, float level, double factor) {
   if (th != 0) return start;
   int P = start;
   for (int w = first; w < first + count; w++) {
@@ -99,10 +98,13 @@ int SingPhrase(int th, int start, int entry, int K) {
 // --- The schedule -----------------------------------------------------------------------
 // Spoken lines: bar, offset in eighths, first word, count, pitch, level x 10,
 // duration factor x 20; a bar of 0 ends the table.
-static const uint8_t SpokenWords[] = {4,  1, 0,  3, 53, 10, 23, 17, 0, 3,  5, 53, 10, 23,
-                                      41, 0, 8,  3, 54, 10, 23, 42, 2, 11, 5, 54, 10, 23,
-                                      43, 4, 21, 2, 54, 10, 25, 70, 4, 16, 3, 55, 11, 26,
-                                      89, 0, 3,  5, 55, 10, 24, 91, 0, 19, 2, 55, 10, 28, 0};
+// clang-format off
+static const uint8_t SpokenWords[] = {
+    4,  1, 0,  3, 53, 10, 23,   17, 0, 3,  5, 53, 10, 23,
+    41, 0, 8,  3, 54, 10, 23,   42, 2, 11, 5, 54, 10, 23,
+    43, 4, 21, 2, 54, 10, 25,   70, 4, 16, 3, 55, 11, 26,
+    89, 0, 3,  5, 55, 10, 24,   91, 0, 19, 2, 55, 10, 28,   0};
+// clang-format on
 
 static bool Playing(const uint8_t* note, int b) { return note[0] >> 4 == b % 4; }
 
@@ -134,17 +136,20 @@ void ArrangementRenderer(int th) {
     if (!x.breakbeat && ((b >= 4 && b < 16) || x.drop)) {
       for (int k = 0; k < 4; k++) Kick(th, S + k * BeatSamples, 1.0f);
       if (b >= 8) Clap(th, S + 18900, 0.8f), Clap(th, S + 56700, 0.8f);
-      for (int k = 0; k < 4; k++) Hat(th, S + 9450 + k * BeatSamples, b < 6 ? 0.3f : 0.55f, 9, 0.55f);
+      for (int k = 0; k < 4; k++)
+        Hat(th, S + 9450 + k * BeatSamples, b < 6 ? 0.3f : 0.55f, 9, 0.55f);
       if (b >= 8)
         for (int s = 0; s < 16; s++)
           Hat(th, step(s), s % 4 == 2 ? 0.4f : 0.22f, 60, s % 2 == 0 ? 0.7f : 0.3f);
       if (b % 8 == 7 && b > 14)
-        for (int k = 0; k < 8; k++) Snare(th, S + 37800 + k * StepSamples, 0.25f + 0.06f * k, 0.25f);
+        for (int k = 0; k < 8; k++)
+          Snare(th, S + 37800 + k * StepSamples, 0.25f + 0.06f * k, 0.25f);
     }
     if (x.breakbeat) {
       for (int s = 0; s < 16; s++) {
         if (s == 0 || s == 7 || s == 10 || s == 13) Kick(th, step(s), 1.0f);
-        if (s == 4 || s == 7 || s == 11 || s == 14) Snare(th, step(s), 0.75f, 0.25f), Clap(th, step(s), 0.5f);
+        if (s == 4 || s == 7 || s == 11 || s == 14)
+          Snare(th, step(s), 0.75f, 0.25f), Clap(th, step(s), 0.5f);
         Hat(th, step(s), s % 2 == 0 ? 0.45f : 0.25f, 45, (s & 2) == 0 ? 0.7f : 0.3f);
       }
       if (b % 4 == 3)
@@ -170,8 +175,8 @@ void ArrangementRenderer(int th) {
     if ((b >= 8 && b < 16) || x.drop)
       for (int s = 0; s < 16; s++)
         if (s % 4)
-          OffbeatBass(th, step(s), 4325, r + (s % 4 == 3 && b % 2 ? 12 : 0),
-                      x.drop ? 0.44f : 0.4f, x.drop ? 650 : 450);
+          OffbeatBass(th, step(s), 4325, r + (s % 4 == 3 && b % 2 ? 12 : 0), x.drop ? 0.44f : 0.4f,
+                      x.drop ? 650 : 450);
     if (b >= 4 && b < 8)
       for (int k = 0; k < 4; k++) OffbeatBass(th, S + 9450 + k * BeatSamples, 9450, r, 0.35f, 300);
     if (b >= 72 && b < 88)
@@ -199,12 +204,15 @@ void ArrangementRenderer(int th) {
     // Chords: pads, the sub, the choir, drones.
     if (x.chordStart) {
       int len = x.R * BarSamples;
-      if (x.calm) Pad(th, S, len, n, 0.5f, 600, 1600, 1.5f), SubPad(th, S, len, r);
-      else Pad(th, S, len, n, 0.14f, 2500, 3500, 0.05f);
+      if (x.calm)
+        Pad(th, S, len, n, 0.5f, 600, 1600, 1.5f), SubPad(th, S, len, r);
+      else
+        Pad(th, S, len, n, 0.14f, 2500, 3500, 0.05f);
       if (b >= 16 && b < 24) ChoirChord(th, b, x.R, n, r, 0.55f, 0.0f, 2.0f);
       if (b >= 40 && b < 48) ChoirChord(th, b, x.R, n, r, 0.6f, 1.0f, 2.5f);
       if ((b >= 48 && b < 64) || b >= 76)
-        ChoirChord(th, b, b >= 88 ? 4 : x.R, n, r, b < 88 ? 0.55f : 0.6f, 2.0f, b < 88 ? 2.0f : 0.0f);
+        ChoirChord(th, b, b >= 88 ? 4 : x.R, n, r, b < 88 ? 0.55f : 0.6f, 2.0f,
+                   b < 88 ? 2.0f : 0.0f);
       if (b >= 64 && b < 72) ChoirChord(th, b, x.R, n, r, 0.45f, 0.0f, 1.0f);
       if ((b >= 16 && b < 20) || (b >= 64 && b < 72) || b >= 88)
         ChordDrone(th, S, len, n, b < 88 ? 0.4f : 0.5f);
@@ -214,8 +222,10 @@ void ArrangementRenderer(int th) {
     if (b < 16 || (b >= 24 && b < 64) || (b >= 72 && b < 88))
       for (int s = 0; s < 16; s++)
         Pluck(th, step(s), x.A[pattern[s]] + (x.drop ? 12 : 0),
-              b < 4 ? 0.12f + 0.04f * b : x.drop ? 0.14f : 0.22f, 0.4f + 0.05f * (b % 8),
-              s % 2 ? 0.25f : 0.75f);
+              b < 4    ? 0.12f + 0.04f * b
+              : x.drop ? 0.14f
+                       : 0.22f,
+              0.4f + 0.05f * (b % 8), s % 2 ? 0.25f : 0.75f);
 
     // The lead melody, its octave, the bass-register echo and chord stabs.
     if (x.drop) {
@@ -245,7 +255,8 @@ void ArrangementRenderer(int th) {
       for (const uint8_t* m = MelodyA; m[0] != 0xFF; m += 3)
         if (Playing(m, b)) {
           int T = step(m[0] % 16);
-          Pluck(th, T, m[1] - 12, 0.3f, 0.25f, 0.45f), Pluck(th, T + 300, m[1], 0.14f, 0.35f, 0.55f);
+          Pluck(th, T, m[1] - 12, 0.3f, 0.25f, 0.45f),
+              Pluck(th, T + 300, m[1], 0.14f, 0.35f, 0.55f);
         }
 
     // Bells.

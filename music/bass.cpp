@@ -33,7 +33,8 @@ static float offbeatDecay[OffbeatSamples];
 void OffbeatBass(int th, int start, int length, double note, float gain, float cutoff) {
   if (th != 2) return;
   if (!offbeatDecay[0])
-    for (int n = 0; n < OffbeatSamples; n++) offbeatDecay[n] = (float)(0.65 + 0.35 * exp(-n / 2205.0));
+    for (int n = 0; n < OffbeatSamples; n++)
+      offbeatDecay[n] = (float)(0.65 + 0.35 * exp(-n / 2205.0));
   double dt = NoteHz(note) / 44100, phase = 0, sub = 0;
   Svf f = {};
   f.k = 1.1f;
@@ -43,7 +44,7 @@ void OffbeatBass(int th, int start, int length, double note, float gain, float c
     float y = (float)Sat(1.3f * (low + 0.8f * (float)sin(TwoPi * sub)));
     sub += dt / 2;
     if (sub >= 1) sub -= 1;
-    float env = n < 60              ? n / 60.0f
+    float env = n < 60               ? n / 60.0f
                 : n < OffbeatSamples ? offbeatDecay[n]
                                      : (float)(0.65 + 0.35 * exp(-n / 2205.0));
     if (n >= length) env *= 1 - (n - length) / 300.0f;

@@ -1,5 +1,6 @@
 // Drums and effects (thread 1) and the glitch (thread 3).
 #include <string.h>
+
 #include "music/instruments.h"
 
 // --- Caches (thread 1 only) ---------------------------------------------------------
@@ -140,8 +141,8 @@ void Impact(int th, int start, float gain) {
     phase += (30 + 40 * exp(-6 * t)) / 44100;
     SvfTune(f, 200 + 5000 * exp(-4 * t));
     float low = SvfLow(f, Noise(seed));
-    float s = (float)Sat(0.9f * low * exp(-2.5 * t) + 1.3 * sin(TwoPi * phase) * exp(-1.1 * t)) *
-              gain;
+    float s =
+        (float)Sat(0.9f * low * exp(-2.5 * t) + 1.3 * sin(TwoPi * phase) * exp(-1.1 * t)) * gain;
     Out(1, start + n, s, s, 0.5f * s, 0);
   }
 }
@@ -193,8 +194,10 @@ void Riser(int th, int start, int length, float gain) {
   for (int n = 0; n < length; n++) {
     double u = (double)n / length;
     f.k = (float)(2.5 - 2 * u);
-    if (n % 16 == 0) SvfTune(f, 250 * pow(36.0, u));
-    else SvfCoef(f);
+    if (n % 16 == 0)
+      SvfTune(f, 250 * pow(36.0, u));
+    else
+      SvfCoef(f);
     float band = SvfBand(f, Noise(seed));
     float saw = Saw(phase, 100 * pow(8.0, u) / 44100, 0.01);
     float s = (float)((0.15 * u * saw + band) * u * u * gain);

@@ -8,6 +8,7 @@
 #pragma once
 #include <math.h>
 #include <stdint.h>
+
 #include "music/music.h"
 
 // --- Song data ----------------------------------------------------------------
@@ -15,20 +16,20 @@ constexpr int SongBars = 92;
 extern const char OrderString[SongBars + 1];  // chord index per bar
 extern const uint8_t ChordTable[6][4];        // MIDI notes
 extern const uint8_t RootTable[6];
-extern const uint8_t ArpPatterns[4][16];      // indices into the bar's arpeggio
-extern const uint8_t BassOffsets[16];         // semitones over the root
-extern const uint16_t HatMasks[4];            // ratchet steps, bit s = step s
-extern const uint8_t MelodyA[], MelodyB[];    // (position, note, sixteenths), 0xFF ends
-extern const uint8_t SungPhrase[];            // (word, note, beats), 0xFF ends
+extern const uint8_t ArpPatterns[4][16];    // indices into the bar's arpeggio
+extern const uint8_t BassOffsets[16];       // semitones over the root
+extern const uint16_t HatMasks[4];          // ratchet steps, bit s = step s
+extern const uint8_t MelodyA[], MelodyB[];  // (position, note, sixteenths), 0xFF ends
+extern const uint8_t SungPhrase[];          // (word, note, beats), 0xFF ends
 extern const uint8_t ChopSteps[6], ChopLengths[6], ChopVowels[6];
-constexpr int SungPhraseSeventh = 6;          // entry that starts the last five words
+constexpr int SungPhraseSeventh = 6;  // entry that starts the last five words
 
 // Everything the schedule derives from one bar.
 struct Bar {
-  int c, K;      // chord index, key shift
-  int n[4], r;   // chord notes, root
-  int A[5];      // arpeggio notes
-  int R;         // bars in this chord run
+  int c, K;     // chord index, key shift
+  int n[4], r;  // chord notes, root
+  int A[5];     // arpeggio notes
+  int R;        // bars in this chord run
   bool chordStart, drop, calm, breakbeat;
 };
 Bar DeriveBar(int b);
@@ -136,18 +137,16 @@ void Bell(int th, int start, double note, float gain, float pan);
 // Voice data (thread 0).
 void ChoirChord(int th, int bar, int run, const int* chord, int root, float level, float v0,
                 float v1);
-void VoiceNote(int th, int voice, int start, int end, double note, float level, float v0,
-               float v1);
-int SpeakWords(int th, int start, int first, int count, double pitch, float level,
-               double factor);
+void VoiceNote(int th, int voice, int start, int end, double note, float level, float v0, float v1);
+int SpeakWords(int th, int start, int first, int count, double pitch, float level, double factor);
 int SingPhrase(int th, int start, int entry, int K);
 
 // Forgets the sample and hat caches (a fresh render in tests and the capture tool).
 void ResetInstrumentCaches();
 
 // Cache sizes.
-constexpr int CachedSamples = 26460;   // rendered length of kick, snare, clap
+constexpr int CachedSamples = 26460;  // rendered length of kick, snare, clap
 constexpr int SampleCacheLength = 44100;
-constexpr int HatCacheEntries = 7;     // the song uses five decays
+constexpr int HatCacheEntries = 7;  // the song uses five decays
 constexpr int HatMaxSamples = 88200;
 constexpr int PluckLineLength = 4096;

@@ -1,8 +1,8 @@
 // Melodic voices (thread 3).
 #include "music/instruments.h"
 
-#define GROUP3                                                    \
-  TrackGroup& g = trackGroups[3];                                 \
+#define GROUP3                                                           \
+  TrackGroup& g = trackGroups[3];                                        \
   float *L = g.left + start, *R = g.right + start, *A = g.sendA + start; \
   float* B = g.sendB ? g.sendB + start : 0
 

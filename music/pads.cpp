@@ -1,8 +1,8 @@
 // Pads and drones (thread 2): the longest-running voices of the song.
 #include "music/instruments.h"
 
-#define GROUP2                                                    \
-  TrackGroup& g = trackGroups[2];                                 \
+#define GROUP2                    \
+  TrackGroup& g = trackGroups[2]; \
   float *L = g.left + start, *R = g.right + start, *A = g.sendA + start
 
 // Five detuned saws per chord note, split over two low-passed buses.
@@ -61,7 +61,8 @@ void ChordDrone(int th, int start, int length, const int* chord, float gain) {
     lp.k = 1.2f;
     SvfTune(lp, 2400);
     for (int n = 0; n < end; n++) {
-      double w = n < DroneSamples ? droneVibrato[i][n] : 1 + 0.004 * sin(0.000755122043719996 * n + i);
+      double w =
+          n < DroneSamples ? droneVibrato[i][n] : 1 + 0.004 * sin(0.000755122043719996 * n + i);
       float sum = 0;
       for (int j = 0; j < 3; j++) {
         double dt = f * w * (1 + 0.006 * (j - 1)) / 44100;
@@ -76,4 +77,3 @@ void ChordDrone(int th, int start, int length, const int* chord, float gain) {
     }
   }
 }
-

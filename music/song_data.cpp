@@ -17,6 +17,7 @@ const uint8_t BassOffsets[16] = {0, 0, 12, 0, 7, 0, 12, 10, 0, 12, 0, 3, 7, 0, 1
 
 const uint16_t HatMasks[4] = {0xAAAA, 0xEEEE, 0xF0F8, 0x5B6D};
 
+// clang-format off
 // Position: bar of the four-bar phrase in the high nibble, sixteenth in the low.
 const uint8_t MelodyA[] = {
     0x00, 72, 2, 0x02, 72, 2, 0x04, 68, 2, 0x06, 72, 2, 0x08, 77, 4, 0x0C, 75, 2, 0x0E, 72, 2,
@@ -29,8 +30,9 @@ const uint8_t MelodyB[] = {
     0x20, 75, 3, 0x23, 72, 3, 0x26, 75, 2, 0x28, 79, 4, 0x2C, 80, 2, 0x2E, 82, 2,
     0x30, 84, 4, 0x34, 82, 2, 0x36, 79, 2, 0x38, 80, 4, 0x3C, 79, 2, 0x3E, 75, 2, 0xFF};
 
-const uint8_t SungPhrase[] = {0, 72, 2, 1, 68, 2, 2,  72, 4, 8, 75, 2, 9, 73, 2, 10, 72, 4,
-                              3, 77, 2, 4, 75, 2, 5,  72, 1, 6, 73, 1, 7, 75, 4, 0xFF};
+const uint8_t SungPhrase[] = {0, 72, 2,  1, 68, 2,  2, 72, 4,  8, 75, 2,  9, 73, 2,  10, 72, 4,
+                              3, 77, 2,  4, 75, 2,  5, 72, 1,  6, 73, 1,  7, 75, 4,  0xFF};
+// clang-format on
 
 const uint8_t ChopSteps[6] = {2, 3, 6, 10, 11, 14};
 const uint8_t ChopLengths[6] = {1, 2, 3, 1, 2, 2};

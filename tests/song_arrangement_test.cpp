@@ -1,7 +1,9 @@
 // The arrangement: per-bar derivations, the drum schedule seen through the
 // event lists, the word and phoneme data, and the stable sort of the lists.
 #include <gtest/gtest.h>
+
 #include <vector>
+
 #include "music/instruments.h"
 #include "tests/song_helpers.h"
 

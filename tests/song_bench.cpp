@@ -8,7 +8,9 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <time.h>
+
 #include <string>
+
 #include "audio/audio.h"
 #include "music/music.h"
 #include "runtime/runtime.h"

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
 #include "audio/audio.h"
 #include "music/music.h"
 #include "runtime/runtime.h"

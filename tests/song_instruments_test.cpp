@@ -2,7 +2,9 @@
 // caches' reuse rules, and nothing written at 7,182,000 or beyond.
 #include <gtest/gtest.h>
 #include <math.h>
+
 #include <vector>
+
 #include "music/instruments.h"
 #include "tests/song_helpers.h"
 
@@ -50,20 +52,21 @@ static const Voice voices[] = {
     {"Glitch", 3, 3570, [](int th, int s) { Glitch(th, s, 0x5F, 0.07f); }},
     {"AcidBass", 2, 4925, [](int th, int s) { AcidBass(th, s, 4725, 53, 41, 0.3f, true); }},
     {"OffbeatBass", 2, 4625, [](int th, int s) { OffbeatBass(th, s, 4325, 41, 0.44f, 650); }},
-    {"Pad", 2, 50100, [](int th, int s) {
+    {"Pad", 2, 50100,
+     [](int th, int s) {
        static const int chord[4] = {60, 65, 68, 72};
        Pad(th, s, 6000, chord, 0.5f, 600, 1600, 0.05f);
      }},
-    {"ChordDrone", 2, 50100, [](int th, int s) {
+    {"ChordDrone", 2, 50100,
+     [](int th, int s) {
        static const int chord[4] = {60, 65, 68, 72};
        ChordDrone(th, s, 6000, chord, 0.4f);
      }},
     {"SubDrop", 2, 88200, [](int th, int s) { SubDrop(th, s); }},
     {"SubPad", 2, 18820, [](int th, int s) { SubPad(th, s, 10000, 41); }},
     {"Pluck", 3, 88200, [](int th, int s) { Pluck(th, s, 65, 0.2f, 0.5f, 0.25f); }},
-    {"Lead", 3, 10425, [](int th, int s) {
-       Lead(th, s, 4125, 72, 1.15f, 1900, 3, 9, 0.5f, 0.22f, true);
-     }},
+    {"Lead", 3, 10425,
+     [](int th, int s) { Lead(th, s, 4125, 72, 1.15f, 1900, 3, 9, 0.5f, 0.22f, true); }},
     {"Stab", 3, 35700, [](int th, int s) { Stab(th, s, 28350, 62, 0.2f, 1.1f); }},
     {"Bell", 3, 132300, [](int th, int s) { Bell(th, s, 58, 0.28f, 0.3f); }},
 };
@@ -94,7 +97,8 @@ TEST_F(Instruments, PureAndConfinedToTheirThread) {
     TrackGroup& t = trackGroups[v.thread];
     float* L = t.left;
     double energy = 0;
-    for (int i = 0; i < v.length; i++) energy += L[A + i] * L[A + i] + t.right[A + i] * t.right[A + i];
+    for (int i = 0; i < v.length; i++)
+      energy += L[A + i] * L[A + i] + t.right[A + i] * t.right[A + i];
     EXPECT_GT(energy, 0.0);
     for (int i = v.length; i < Span; i++) ASSERT_EQ(0.0f, L[A + i]) << i;
     for (float x : first) ASSERT_TRUE(isfinite(x));

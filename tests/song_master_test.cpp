@@ -2,13 +2,14 @@
 // and where the two edits sit.
 #include <gtest/gtest.h>
 #include <math.h>
+
 #include "tests/song_helpers.h"
 
 class Master : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     AllocGroups();
-    songBuffer = (short*)calloc(SongFrames, 4);
+    songBuffer = (short *)calloc(SongFrames, 4);
   }
   static void TearDownTestSuite() {
     FreeGroups();
@@ -16,14 +17,14 @@ class Master : public ::testing::Test {
     songBuffer = nullptr;
   }
   void SetUp() override {
-    for (TrackGroup& t : trackGroups)
-      for (float* b : {t.left, t.right, t.sendA, t.sendB})
+    for (TrackGroup &t : trackGroups)
+      for (float *b : {t.left, t.right, t.sendA, t.sendB})
         if (b) memset(b, 0, SongFrames * sizeof(float));
     memset(songBuffer, 0x55, SongFrames * 4);
     memset(eventLists, 0, sizeof eventLists);
   }
   static void AddKick(int sample) {
-    EventList& e = eventLists[ListKick];
+    EventList &e = eventLists[ListKick];
     e.time[e.count++] = (float)sample * 2.2675737e-05f;
   }
 };
@@ -63,8 +64,8 @@ TEST_F(Master, GroupGains) {
   const int K = 44100;
   for (int i = 0; i < SongFrames; i++) {
     float x = i % 2 ? -0.2f : 0.2f;
-    trackGroups[3].left[i] = x;  // ducked to 0.72
-    trackGroups[1].right[i] = x; // never ducked
+    trackGroups[3].left[i] = x;   // ducked to 0.72
+    trackGroups[1].right[i] = x;  // never ducked
   }
   AddKick(K);
   MasterMix();
@@ -128,6 +129,6 @@ TEST_F(Master, EditsSitWhereTheyBelong) {
     EXPECT_LE(L[T + j], fmaxf(sL[n], sL[n + 1]) + 1e-6f);
     at += 1.0 - j / 18900.0;
   }
-  EXPECT_NEAR(9450.5, at, 0.01);  // half a beat of source consumed
+  EXPECT_NEAR(9450.5, at, 0.01);                   // half a beat of source consumed
   EXPECT_NE(L[T + BeatSamples], sL[BeatSamples]);  // bar 88 itself is untouched
 }

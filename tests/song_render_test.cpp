@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <math.h>
 #include <unistd.h>
+
 #include <set>
 #include <vector>
+
 #include "tests/song_helpers.h"
 
 struct Render {
@@ -35,7 +37,8 @@ static Render RenderOnce() {
   }
   r.words.assign(wordNumbers, wordNumbers + eventLists[ListWord].count);
   for (const VoiceControl& v : voiceControl)
-    for (const float* a : {v.pitch, v.level, v.vowel}) r.voices.insert(r.voices.end(), a, a + ControlFrames);
+    for (const float* a : {v.pitch, v.level, v.vowel})
+      r.voices.insert(r.voices.end(), a, a + ControlFrames);
   for (int g = 0; g < 4; g++) r.workers[g] = workerProgress[g];
   return r;
 }

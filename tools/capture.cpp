@@ -1,9 +1,10 @@
 // kestrin-capture: the show rendered headless, to video, stills or WAV.
+#include "tools/capture.h"
+
 #include <limits.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
-#include "tools/capture.h"
 
 static const char *wavPath, *eventsPath, *exePath;
 

@@ -2,6 +2,7 @@
 // exactly as the show renders them.
 #include <stdio.h>
 #include <string.h>
+
 #include "audio/audio.h"
 #include "music/music.h"
 #include "runtime/runtime.h"
@@ -38,9 +39,9 @@ static void Put32(unsigned char* p, unsigned v) {
 int CaptureWav(const char* path) {
   RenderSong();
   unsigned bytes = (unsigned)SongFrames * 4;
-  unsigned char h[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                         16, 0, 0, 0, 1, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 16, 0,
-                         'd', 'a', 't', 'a', 0, 0, 0, 0};
+  unsigned char h[44] = {'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't',
+                         ' ', 16,  0,   0,   0,  1, 0,   2,   0,   0,   0,   0,   0,   0,   0,
+                         0,   0,   4,   0,   16, 0, 'd', 'a', 't', 'a', 0,   0,   0,   0};
   Put32(h + 4, 36 + bytes);
   Put32(h + 24, SampleRate);
   Put32(h + 28, SampleRate * 4);
