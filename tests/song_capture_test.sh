@@ -8,6 +8,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 "$tool" --exe "$tmp/none" --wav "$tmp/x.wav" 2>/dev/null && fail "missing --exe accepted"
 [ -e "$tmp/x.wav" ] && fail "WAV written without a show binary"
+"$tool" --exe "$tmp" --events "$tmp/e.txt" 2>/dev/null && fail "a directory accepted as the show"
 "$tool" --wav 2>/dev/null && fail "--wav without a file accepted"
 "$tool" --bogus x 2>/dev/null && fail "unknown option accepted"
 

@@ -12,13 +12,13 @@ static unsigned char image[ExeImageBytes];
 
 int LoadExeImage(const char* path) {
   FILE* f = fopen(path, "rb");
-  if (!f) {
+  memset(image, 0, sizeof image);  // a shorter file is zero-padded, as in the show
+  size_t got = f ? fread(image, 1, sizeof image, f) : 0;
+  if (f) fclose(f);
+  if (!got) {
     fprintf(stderr, "kestrin-capture: cannot read the show binary %s\n", path);
     return 0;
   }
-  memset(image, 0, sizeof image);  // a shorter file is zero-padded, as in the show
-  fread(image, 1, sizeof image, f);
-  fclose(f);
   exeImage = image;
   return 1;
 }
