@@ -13,7 +13,6 @@ int CaptureEvents(const char* path);
 // 1 taken, 0 not ours, -1 a bad value (the message is printed).
 int PictureOption(int argc, char** argv, int& i);
 int PictureModeChosen();  // --video, --frames or --png was given
-// Renders the chosen mode; exeImage must be loaded (exePath: the show binary
-// to load it from when it is not, 0 for the kestrin beside the tool).
+// Renders the chosen mode once LoadExeImage has loaded the show's bytes;
 // 0 on success, 2 on any failure, with nothing left under the final name.
-int CapturePictures(const char* exePath);
+int CapturePictures();

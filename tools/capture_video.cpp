@@ -418,27 +418,6 @@ static int WaitEncoder() {
 }
 
 // --- Rendering ------------------------------------------------------------------
-static int ReadShowImage(const char* path) {
-  static unsigned char image[ExeImageBytes];  // zero beyond a shorter file
-  char beside[PathBytes];
-  if (!path) {
-    ssize_t n = readlink("/proc/self/exe", beside, PathBytes - 16);
-    if (n < 0) n = 0;
-    beside[n] = 0;
-    char* slash = strrchr(beside, '/');
-    strcpy(slash ? slash + 1 : beside, "kestrin");
-    path = beside;
-  }
-  FILE* f = fopen(path, "rb");
-  if (!f)
-    return Fail("cannot read the show binary %s: %s (--exe PATH chooses it)", path,
-                strerror(errno));
-  fread(image, 1, ExeImageBytes, f);
-  fclose(f);
-  exeImage = image;
-  return 0;
-}
-
 // Opens the offscreen window, builds every program and renders the song,
 // whose event lists and voice controls drive the picture's envelopes.
 static int PrepareShow() {
@@ -632,9 +611,8 @@ static int CaptureVideo(unsigned char* bottomUp, unsigned char* frame) {
   return Finish(0, videoPath);
 }
 
-int CapturePictures(const char* exePath) {
+int CapturePictures() {
   if (CheckRequest()) return 2;
-  if (!exeImage && ReadShowImage(exePath)) return 2;
   OnSignals();
   size_t bytes = (size_t)frameWidth * frameHeight * 4;
   unsigned char* bottomUp = (unsigned char*)malloc(bytes);
