@@ -41,6 +41,7 @@ done <<EOF
 --video $dir/x.mp4 --from -1|--from < --to
 --video $dir/x.mp4 --at 3|--at belongs to --png
 --video $dir/x.mp4 --png $dir/x.png --at 1|choose one
+--video $dir/x.mp4 --wav $dir/x.wav|run apart
 --png $dir/x.png|--png needs --at
 --png $dir/x.png --at 161|--at must lie within the show
 --png $dir/x.png --at -0.5|--at must lie within the show
