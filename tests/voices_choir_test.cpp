@@ -200,27 +200,29 @@ TEST_F(Choir, PanAndSends) {
   }
 }
 
-// Lanes side by side against the singers one at a time, on a song-shaped
-// excerpt: chord swells, chops with differently delayed restarts, the solo
-// line and a swell that runs past the last sample.
-TEST_F(Choir, LanesMatchTheOneAtATimeSinger) {
+// The voice job against speech plus the singers one at a time, on a
+// song-shaped excerpt: chord swells, chops with differently delayed restarts,
+// the solo line, a swell that runs past the last sample, and words.
+TEST_F(Choir, VoiceJobMatchesTheOneAtATimeSingers) {
   FillChoirExcerpt();
+  FillSpeechExcerpt();
   SingerParams s[SingerCount];
   DrawSingers(s);
   TrackGroup& tg = trackGroups[0];
-  std::vector<float> lanes[4];
-  for (int first = 0; first < SingerCount; first += 4)
-    ChoirSingers(s + first, first + 4 <= SingerCount ? 4 : SingerCount - first);
+  songProgress.exchange(0);
+  RenderVoices();
+  EXPECT_EQ(songProgress.load(), 13);
   // Three lanes and a lone one: the batch size must not matter either.
   ChoirSingers(s + 3, 3);
   ChoirSinger(s[6].voice, s[6].formantSet, s[6].detune, s[6].vibratoRate, s[6].vibratoDepth,
               s[6].pan, s[6].delay, s[6].seed, s[6].gain, s[6].formantScale);
+  std::vector<float> lanes[4];
   float* tracks[4] = {tg.left, tg.right, tg.sendA, tg.sendB};
   for (int t = 0; t < 4; t++) lanes[t].assign(tracks[t], tracks[t] + SongFrames);
   ClearTracks();
+  SpeechSynth();
   for (int i = 0; i < SingerCount; i++) ReferenceSinger(s[i]);
-  for (int i = 3; i < 6; i++) ReferenceSinger(s[i]);
-  ReferenceSinger(s[6]);
+  for (int i = 3; i < 7; i++) ReferenceSinger(s[i]);
   for (int t = 0; t < 4; t++) {
     SCOPED_TRACE(t);
     int differ = 0, first = -1;
