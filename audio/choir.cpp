@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "audio/audio.h"
 #include "audio/voices.h"
@@ -83,6 +84,7 @@ void FormantFrame(int set, float vowel, double scale, FormantBank* bank) {
 // Frame-rate state of one singer.
 struct SingerVoice {
   double pitch, level, lastPitch, age, drift, vibrato;  // P, S, last pitch, N, D
+  uint32_t vowel;  // bits of the vowel the lane's resonators were made for
 };
 
 // Sample-rate state, one lane per singer.
@@ -95,11 +97,11 @@ struct alignas(16) LaneState {
 
 // What one frame's sample loop needs, one lane per singer.
 struct alignas(16) LaneFrame {
-  double inc[SingerLanes], top[SingerLanes];  // phase increment, 1 - increment
+  double inc[SingerLanes], top[SingerLanes];     // phase increment, 1 - increment
+  double step[SingerLanes], start[SingerLanes];  // level change over the frame, level before
   float b0[Formants][SingerLanes], a1[Formants][SingerLanes], a2[Formants][SingerLanes];
   float gain[Formants][SingerLanes];
   float bright[SingerLanes], outGain[SingerLanes];
-  float level[64][SingerLanes];  // per-sample level, ramped across the frame
 };
 
 // Steps the singer's control state through frame f and fills its lane of the
@@ -122,21 +124,29 @@ static bool SingerFrame(const SingerParams& p, SingerVoice& s, uint32_t& seed, i
   s.drift += (UnitRandom(seed) * 0.5 - s.drift) * 0.02;
   double ramp = s.age < 400 ? s.age * 0.0025 : 1.0;
   double note = (s.pitch + p.detune + 0.25 * s.drift - 69) * 0.08333333333333333;
+  // 2^note in extended precision; exp2l gives what powl(2, note) gives, ten
+  // times faster (glibc's powl takes a general path even for base 2)
   double f0 = ((ramp * p.vibratoDepth + 0.0015) * sin(6.283185307179586 * s.vibrato) + 1.0) *
-              (double)powl(2.0L, note) * 440;
-  FormantBank bank;
-  FormantFrame(p.formantSet, vowel, p.formantScale, &bank);
-  for (int j = 0; j < Formants; j++) {
-    lf.b0[j][lane] = bank.b0[j];
-    lf.a1[j][lane] = bank.a1[j];
-    lf.a2[j][lane] = bank.a2[j];
-    lf.gain[j][lane] = bank.gain[j];
+              (double)exp2l(note) * 440;
+  // The resonators depend on the vowel alone: a held vowel keeps its lane's.
+  uint32_t bits;
+  memcpy(&bits, &vowel, 4);
+  if (bits != s.vowel) {
+    s.vowel = bits;
+    FormantBank bank;
+    FormantFrame(p.formantSet, vowel, p.formantScale, &bank);
+    for (int j = 0; j < Formants; j++) {
+      lf.b0[j][lane] = bank.b0[j];
+      lf.a1[j][lane] = bank.a1[j];
+      lf.a2[j][lane] = bank.a2[j];
+      lf.gain[j][lane] = bank.gain[j];
+    }
   }
   double step = (level - s.level) * (level > s.level ? 0.06 : 0.03);
-  double old = s.level;
+  lf.start[lane] = s.level;
+  lf.step[lane] = step;
   s.level += step;
   lf.bright[lane] = (float)(s.level * 0.5 + 0.2);
-  for (int n = 0; n < 64; n++) lf.level[n][lane] = (float)(n * step * 0.015625 + old);
   lf.inc[lane] = f0 * 2.2675736961451248e-05;  // 1 / 44,100
   lf.top[lane] = 1 - lf.inc[lane];
   lf.outGain[lane] = p.gain;
@@ -168,50 +178,60 @@ static inline __m128d SawPair(__m128d& phase, __m128d inc, __m128d top) {
   return saw;
 }
 
-// 64 samples of four lanes; out[n] holds the lanes' sample n.
-static void SingSamples(LaneState& st, const LaneFrame& lf, __m128 out[64]) {
+// 64 samples of four lanes: the resonator sum in out[n], the level in level[n].
+static void SingSamples(LaneState& st, const LaneFrame& lf, __m128 out[64], __m128 level[64]) {
+  // Source: saw and breath noise, low-passed, then x = s[n] - s[n - 2].
   __m128d ph0 = _mm_load_pd(st.phase), ph1 = _mm_load_pd(st.phase + 2);
-  __m128d inc0 = _mm_load_pd(lf.inc), inc1 = _mm_load_pd(lf.inc + 2);
-  __m128d top0 = _mm_load_pd(lf.top), top1 = _mm_load_pd(lf.top + 2);
+  const __m128d inc0 = _mm_load_pd(lf.inc), inc1 = _mm_load_pd(lf.inc + 2);
+  const __m128d top0 = _mm_load_pd(lf.top), top1 = _mm_load_pd(lf.top + 2);
+  const __m128d step0 = _mm_load_pd(lf.step), step1 = _mm_load_pd(lf.step + 2);
+  const __m128d start0 = _mm_load_pd(lf.start), start1 = _mm_load_pd(lf.start + 2);
   __m128i seed = _mm_load_si128((const __m128i*)st.seed);
   __m128 lp = _mm_load_ps(st.lowpass), lpPrev = _mm_load_ps(st.lowpassPrev);
-  __m128 y1[Formants], y2[Formants], b0[Formants], a1[Formants], a2[Formants], g[Formants];
-  for (int j = 0; j < Formants; j++) {
-    y1[j] = _mm_load_ps(st.y1[j]), y2[j] = _mm_load_ps(st.y2[j]);
-    b0[j] = _mm_load_ps(lf.b0[j]), a1[j] = _mm_load_ps(lf.a1[j]);
-    a2[j] = _mm_load_ps(lf.a2[j]), g[j] = _mm_load_ps(lf.gain[j]);
-  }
-  const __m128 bright = _mm_load_ps(lf.bright), gain = _mm_load_ps(lf.outGain);
+  const __m128 bright = _mm_load_ps(lf.bright);
   const __m128i mul = _mm_set1_epi32(1664525), add = _mm_set1_epi32(1013904223);
-  const __m128d half = _mm_set1_pd(0.5);
+  const __m128d half = _mm_set1_pd(0.5), sixtyFourth = _mm_set1_pd(0.015625);
   const __m128 loud = _mm_set1_ps(5.5879353e-11f), soft = _mm_set1_ps(1.8626451e-11f);
-  for (int n = 0; n < 64; n++) {
+  __m128d n2 = _mm_setzero_pd();
+  __m128 x[64];
+  for (int n = 0; n < 64; n++, n2 = _mm_add_pd(n2, _mm_set1_pd(1.0))) {
     __m128d saw0 = SawPair(ph0, inc0, top0), saw1 = SawPair(ph1, inc1, top1);
     __m128 saw = _mm_movelh_ps(_mm_cvtpd_ps(saw0), _mm_cvtpd_ps(saw1));
+    // the level ramps linearly across the frame
+    __m128d l0 = _mm_add_pd(_mm_mul_pd(_mm_mul_pd(n2, step0), sixtyFourth), start0);
+    __m128d l1 = _mm_add_pd(_mm_mul_pd(_mm_mul_pd(n2, step1), sixtyFourth), start1);
+    __m128 l = level[n] = _mm_movelh_ps(_mm_cvtpd_ps(l0), _mm_cvtpd_ps(l1));
     seed = _mm_add_epi32(MulLow32(seed, mul), add);
     // breath noise: 0.12 in the first half of each period, 0.04 in the second
     __m128 first = _mm_shuffle_ps(_mm_castpd_ps(_mm_cmplt_pd(ph0, half)),
                                   _mm_castpd_ps(_mm_cmplt_pd(ph1, half)), 0x88);
     __m128 noise = _mm_mul_ps(_mm_cvtepi32_ps(seed),
                               _mm_or_ps(_mm_and_ps(first, loud), _mm_andnot_ps(first, soft)));
-    __m128 level = _mm_load_ps(lf.level[n]);
-    __m128 e = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(1.2f), level), noise),
+    __m128 e = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(1.2f), l), noise),
                           _mm_mul_ps(_mm_set1_ps(0.8f), saw));
     __m128 next = _mm_add_ps(lp, _mm_mul_ps(_mm_sub_ps(e, lp), bright));
-    __m128 x = _mm_sub_ps(next, lpPrev);
+    x[n] = _mm_sub_ps(next, lpPrev);
     lpPrev = lp, lp = next;
-    __m128 sum = _mm_setzero_ps();
-    for (int j = 0; j < Formants; j++) {
-      __m128 y = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(b0[j], x), _mm_mul_ps(a1[j], y1[j])),
-                            _mm_mul_ps(a2[j], y2[j]));
-      y2[j] = y1[j], y1[j] = y;
-      sum = _mm_add_ps(sum, _mm_mul_ps(y, g[j]));
-    }
-    out[n] = _mm_mul_ps(_mm_mul_ps(sum, level), gain);
   }
   _mm_store_pd(st.phase, ph0), _mm_store_pd(st.phase + 2, ph1);
   _mm_store_si128((__m128i*)st.seed, seed);
   _mm_store_ps(st.lowpass, lp), _mm_store_ps(st.lowpassPrev, lpPrev);
+  // The five resonators side by side: five independent recursions hide
+  // each other's latency. The sum adds them in formant order.
+  __m128 y1[Formants], y2[Formants];
+  for (int j = 0; j < Formants; j++) y1[j] = _mm_load_ps(st.y1[j]), y2[j] = _mm_load_ps(st.y2[j]);
+  for (int n = 0; n < 64; n++) {
+    __m128 sum = _mm_setzero_ps();
+#pragma GCC unroll 5
+    for (int j = 0; j < Formants; j++) {
+      __m128 y = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(_mm_load_ps(lf.b0[j]), x[n]),
+                                       _mm_mul_ps(_mm_load_ps(lf.a1[j]), y1[j])),
+                            _mm_mul_ps(_mm_load_ps(lf.a2[j]), y2[j]));
+      y2[j] = y1[j], y1[j] = y;
+      sum = _mm_add_ps(sum, _mm_mul_ps(y, _mm_load_ps(lf.gain[j])));
+    }
+    out[n] = sum;
+  }
   for (int j = 0; j < Formants; j++) _mm_store_ps(st.y1[j], y1[j]), _mm_store_ps(st.y2[j], y2[j]);
 }
 
@@ -229,41 +249,44 @@ void ChoirSingers(const SingerParams* singers, int count) {
     const SingerParams& p = singers[k];
     voice[k].lastPitch = -1.0;
     voice[k].vibrato = p.seed * 0.001;
+    voice[k].vowel = 0x7fc00000;  // a NaN: no vowel yet
     state.seed[k] = p.seed;
     mix[k][0] = _mm_set1_ps(p.pan > 0.5f ? 2 - 2 * p.pan : 1.0f);
     mix[k][1] = _mm_set1_ps(p.pan < 0.5f ? 2 * p.pan : 1.0f);
     mix[k][2] = _mm_set1_ps(0.45f);
     mix[k][3] = _mm_set1_ps(p.voice == 4 ? 0.18f : 0.03f);
   }
-  alignas(16) __m128 out[64];
+  __m128 out[64], level[64];
   for (int f = 0; f < VoiceFrames; f++) {
-    int active = 0;
+    int active[SingerLanes], actives = 0;
     for (int k = 0; k < count; k++)
-      if (SingerFrame(singers[k], voice[k], state.seed[k], f, lf, k)) active |= 1 << k;
-    if (!active) continue;
+      if (SingerFrame(singers[k], voice[k], state.seed[k], f, lf, k)) active[actives++] = k;
+    if (!actives) continue;
     next = state;
-    SingSamples(next, lf, out);
+    SingSamples(next, lf, out, level);
     // Silent lanes keep their state, as if the frame had been skipped.
-    for (int k = 0; k < count; k++) {
-      if (!(active >> k & 1)) continue;
+    for (int i = 0; i < actives; i++) {
+      int k = active[i];
       state.phase[k] = next.phase[k];
       state.seed[k] = next.seed[k];
       state.lowpass[k] = next.lowpass[k], state.lowpassPrev[k] = next.lowpassPrev[k];
       for (int j = 0; j < Formants; j++)
         state.y1[j][k] = next.y1[j][k], state.y2[j][k] = next.y2[j][k];
     }
+    const __m128 gain = _mm_load_ps(lf.outGain);
     int base = 64 * f, samples = SongFrames - base < 64 ? SongFrames - base : 64;
     float* track[4] = {tg.left + base, tg.right + base, tg.sendA + base,
                        tg.sendB ? tg.sendB + base : nullptr};
     for (int n = 0; n < samples; n += 4) {
-      __m128 lane[4] = {out[n], out[n + 1], out[n + 2], out[n + 3]};
-      _MM_TRANSPOSE4_PS(lane[0], lane[1], lane[2], lane[3]);  // lane[k]: singer k, 4 samples
-      for (int k = 0; k < count; k++) {
-        if (!(active >> k & 1)) continue;
-        for (int t = 0; t < 4; t++)
-          if (track[t])
-            _mm_storeu_ps(track[t] + n,
-                          _mm_add_ps(_mm_loadu_ps(track[t] + n), _mm_mul_ps(lane[k], mix[k][t])));
+      __m128 v[4];
+      for (int i = 0; i < 4; i++) v[i] = _mm_mul_ps(_mm_mul_ps(out[n + i], level[n + i]), gain);
+      _MM_TRANSPOSE4_PS(v[0], v[1], v[2], v[3]);  // v[k]: singer k, four samples
+      for (int t = 0; t < 4; t++) {
+        if (!track[t]) continue;
+        __m128 sum = _mm_loadu_ps(track[t] + n);
+        for (int i = 0; i < actives; i++)  // in singer order, as one after another
+          sum = _mm_add_ps(sum, _mm_mul_ps(v[active[i]], mix[active[i]][t]));
+        _mm_storeu_ps(track[t] + n, sum);
       }
     }
   }

@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 
 #include <cstring>
+#include <initializer_list>
 
 #include "audio/voices.h"
 #include "music/music.h"
@@ -98,4 +99,48 @@ inline void FillSpeechExcerpt() {
   for (int w = 0; w < 3; w++) t = SpeakWord(t, w, 53, 1.0f, 1.15);
   t = 42 * BarSamples + 18900;
   for (int w = 11; w < 16; w++) t = SpeakWord(t, w, 54, 1.0f, 1.15);
+}
+
+// The song's choir layout, for timing before the arrangement supplies it:
+// chord swells in bars 16-23 and 40-91, chops in 32-39, 48-63 and 76-87, the
+// sung line in 56-63 and 84-87 (all voices as the arrangement places them).
+inline void FillChoirSchedule() {
+  static const char order[] =
+      "00112233012301231230445501230123012301231230445501230123012301231122330001230123012301450000";
+  static const float chords[6][4] = {{60, 65, 68, 72}, {61, 65, 68, 73}, {60, 63, 68, 72},
+                                     {58, 63, 67, 70}, {61, 65, 70, 73}, {60, 64, 67, 72}};
+  static const float roots[6] = {41, 37, 44, 39, 46, 36};
+  for (int b = 0; b < 92; b++) {
+    int c = order[b] - '0', key = b < 48 ? 0 : b < 72 ? 1 : 2, run = 1;
+    while (b + run < 92 && order[b + run] == order[b]) run++;
+    bool start = b == 0 || order[b] != order[b - 1] || b == 48 || b == 72;
+    float level = 0, v0 = 0, v1 = 0;
+    if (b >= 16 && b < 24) level = 0.55f, v0 = 0, v1 = 2;
+    if (b >= 40 && b < 48) level = 0.6f, v0 = 1, v1 = 2.5f;
+    if ((b >= 48 && b < 64) || b >= 76) level = b < 88 ? 0.55f : 0.6f, v0 = 2, v1 = b < 88 ? 2 : 0;
+    if (b >= 64 && b < 72) level = 0.45f, v0 = 0, v1 = 1;
+    if (b >= 88) run = 4;
+    int t0 = b * BarSamples, t1 = t0 + run * BarSamples;
+    if (start && level > 0) {
+      SetNote(3, t0, t1, roots[c] + key + 12, level * 1.1f, v0, v1);
+      for (int k = 1; k <= 3; k++) SetNote(3 - k, t0, t1, chords[c][k] + key, level, v0, v1);
+    }
+    if ((b >= 56 && b < 64) || (b >= 84 && b < 88)) {
+      static const int line[][3] = {{0, 72, 2},  {2, 72, 2},  {4, 68, 2}, {6, 72, 2},
+                                    {8, 77, 4},  {12, 75, 2}, {14, 72, 2}};
+      for (auto& nt : line) {
+        int t = t0 + StepSamples * nt[0];
+        SetNote(4, t, t + StepSamples * nt[2] - 400, (float)nt[1] + key, 0.9f, 2.0f, 1.0f);
+      }
+    }
+    if ((b >= 32 && b < 40) || (b >= 48 && b < 64) || (b >= 76 && b < 88)) {
+      static const int chopStep[6] = {2, 3, 6, 10, 11, 14}, chopLen[6] = {1, 2, 3, 1, 2, 2};
+      static const float chopVowel[6] = {2, 1, 4, 2, 3, 1};
+      for (int i = 0; i < 6; i++) {
+        int t = t0 + StepSamples * chopStep[i];
+        SetNote(0, t, t + StepSamples * chopLen[i] - 300, chords[c][i & 1 ? 3 : 2] + key + 12,
+                1.0f, chopVowel[i], chopVowel[(i + 1) % 6]);
+      }
+    }
+  }
 }
