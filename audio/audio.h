@@ -17,6 +17,16 @@ void MasterMix();
 void RenderVoices();  // worker 0, after its arrangement pass
 void SpeechSynth();
 
-// Playback; the position is the show's master clock.
+// Playback; the position is the show's master clock. Main thread only.
+constexpr int AudioChunkFrames = 176400;  // 4 s per SDL_QueueAudio call
+constexpr int AudioMaxChunks = 64;        // bounds one playback; the song needs 41
+extern unsigned audioDevice;              // SDL device; 0 before the first start or none
+extern int audioStartFrame;               // songBuffer frame of the current playback
+// Frames of each chunk queued from startFrame to the song's end; the count.
+int AudioChunkPlan(int startFrame, int frames[AudioMaxChunks]);
+// Clears what is queued and queues the song from startFrame (>= 0) to its end.
+// Without an audio device it prints one line and the clock runs on wall time.
 void AudioStart(int startFrame);
+// Song seconds heard: start frame plus frames played since, / 44,100. Stops
+// at the song's end.
 double AudioPositionSeconds();

@@ -55,7 +55,7 @@ int OpenShowWindow() {
 
 int PumpMessages() {
   if (headlessPump) headlessPump();
-  return !keyDown[KeyEscape];
+  return !keyDown[KeyEscape] && !KeyPressed(KeyEscape);
 }
 
 void PresentFrame() { glFlush(); }

@@ -67,7 +67,8 @@ int PumpMessages() {
   }
   Uint32 buttons = SDL_GetMouseState(&pointerX, &pointerY);
   pointerButton = (buttons & SDL_BUTTON_LMASK) != 0;
-  return !keyDown[KeyEscape];
+  // A tap shorter than one frame still quits: the latch catches it.
+  return !keyDown[KeyEscape] && !KeyPressed(KeyEscape);
 }
 
 void PresentFrame() { SDL_GL_SwapWindow(window); }

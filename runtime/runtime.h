@@ -63,8 +63,28 @@ int BarNumber(double t);    // as the viewer counts: from 1
 int BeatNumber(double t);   // 1..4
 
 // --- Text and HUD ------------------------------------------------------------
-extern const char* const formationNames[34];
-extern const char* const formationDescriptions[34];
+constexpr int FormationCount = 34;
+extern const char* const formationNames[FormationCount];
+extern const char* const formationDescriptions[FormationCount];
+constexpr int AtlasWidth = 1024, AtlasHeight = 768;  // 16 x 6 cells of 64 x 128
+constexpr int WordSheetSize = 2048;                  // 32 bands of 64 rows
+constexpr int WordSheetLines = 29;                   // the 23 display words, 6 title cards
+// A text surface: 8-bit coverage (white on black), top row first, and the face drawing on it.
+struct TextSurface {
+  unsigned char* pixels;  // width x height bytes, owned by the caller
+  int width, height;
+  int spacing;  // extra pixels after every character
+  void* face;   // FreeType face; 0 when no usable face was found (nothing is drawn)
+};
+// face: a fontconfig pattern whose first family is the face wanted (only that face is taken
+// from it); fallback: the pattern of the nearest stand-in. Clears the pixels; with neither
+// found, prints one line naming the face. pixelHeight: the em, i.e. the character height
+// without internal leading.
+TextSurface MakeTextSurface(int width, int height, const char* face, const char* fallback,
+                            int pixelHeight, unsigned char* pixels);
+void DrawTextCentred(TextSurface& s, int x, int y, const char* text);  // x: centre, y: baseline
+TextSurface DrawGlyphAtlas(unsigned char* pixels);  // AtlasWidth x AtlasHeight
+TextSurface DrawWordSheet(unsigned char* pixels);   // WordSheetSize squared
 void BuildTextTextures();  // glyph atlas (unit 3) and word sheet (unit 6)
 void LoadingRows(float progress);  // fills textGrid rows 4 and 5
 void DrawLoading(float progress, double elapsed);
@@ -92,4 +112,7 @@ float AdaptScale(float scale, double ms);
 
 void RunShow();          // entry sequence after the window is open; never returns
 void InteractiveLoop();  // until Escape or the window closes
+extern const unsigned char KeyFormations[10];  // digit key -> formation
+// One frame's polled input applied to U, hudVisible and liquidOn.
+void InteractiveInput();
 void ExitShow(int code); // process exit
