@@ -63,7 +63,7 @@ void DrawSingers(SingerParams singers[SingerCount]) {
 
 void FormantFrame(int set, float vowel, double scale, FormantBank* bank) {
   int i = (int)floorf(vowel);
-  i = i > 3 ? 3 : i < 0 ? 0 : i;  // above 4 extrapolates from the last vowel pair
+  i = i > 3 ? 3 : i < 0 ? 0 : i;  // outside 0..4 extrapolates from the end pairs of the set
   float t = vowel - i;
   int a = 5 * (i + 5 * set), b = a + 5;
   for (int j = 0; j < Formants; j++) {

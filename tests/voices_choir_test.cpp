@@ -67,6 +67,19 @@ TEST(ChoirParams, Seed4242GivesTheDesignedSingers) {
   EXPECT_EQ(s[0].seed, 2969072614u);  // r4, the fourth draw from 4242
 }
 
+// The singers take 2^x from exp2l: it must be what powl(2, x) gives, over
+// every pitch the song can sing (MIDI 20 to 120, with detune and drift).
+TEST(ChoirParams, Exp2lIsThePowerOfTwo) {
+  uint32_t r = 1;
+  int differ = 0;
+  for (int i = 0; i < 200000; i++) {
+    r = NextRandom(r);
+    double x = (20 + 100 * (r * 2.3283064365386963e-10) - 69) * 0.08333333333333333;
+    differ += (double)exp2l(x) != (double)powl(2.0L, x);
+  }
+  EXPECT_EQ(differ, 0);
+}
+
 // Resonator centre, bandwidth and gain recovered from a bank's coefficients.
 static void BankFormant(const FormantBank& b, int j, double* f, double* width, double* gain) {
   double w = std::acos(-b.a1[j] / (1.0 + b.a2[j]));
