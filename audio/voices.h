@@ -1,5 +1,11 @@
 // Private to the voice job (choir and speech): the singer parameters and the
 // per-frame and per-block helpers, here so tests can check them directly.
+//
+// Precision, the same in every renderer of these voices (the lane-parallel
+// one and the tests' one-at-a-time reference): oscillator phase and band-limit
+// step in double; per-frame and per-block values (pitch, level, filter
+// coefficients) in double, stored as float; everything else per sample in
+// float with float constants; 2^x of the singers' pitch in long double.
 #pragma once
 #include <cstdint>
 
