@@ -81,7 +81,10 @@ void SpeechSynth() {
       double h1 = 1 / ((g + 1.2) * g + 1), h2 = g * h1, h3 = g * h2;
       float fh1 = (float)h1, fh2 = (float)h2, fh3 = (float)h3;
       bool highpass = centre > 5000;
-      for (int n = 0; n < SpeechBlock; n++) {
+      // The last block stops at the rendered length: a whole block would run
+      // into the next event, and two copies of the voice would add there.
+      int samples = rendered - b < SpeechBlock ? rendered - b : SpeechBlock;
+      for (int n = 0; n < samples; n++) {
         phase += inc;
         if (phase >= 1) phase -= 1;
         double blep = 0;

@@ -133,11 +133,10 @@ TEST_F(Speech, HighNoiseIsHighPassedOtherNoiseBandPassed) {
 
 TEST_F(Speech, TailOnlyBeforeAPauseOrAfterTheLastEvent) {
   const int start = 20000, length = 5000;
-  const int blocks = (length + 63) / 64 * 64, tail = (length + 3675 + 63) / 64 * 64;
   struct {
     int gap;  // before a second event; -1 for none
     int end;  // one past the first event's last written sample
-  } cases[] = {{-1, start + tail}, {8820, start + blocks}, {8821, start + tail}};
+  } cases[] = {{-1, start + length + 3675}, {8820, start + length}, {8821, start + length + 3675}};
   for (auto& c : cases) {
     SCOPED_TRACE(c.gap);
     ClearVoiceData();
@@ -150,6 +149,22 @@ TEST_F(Speech, TailOnlyBeforeAPauseOrAfterTheLastEvent) {
     int quietEnd = c.gap >= 0 ? next : SongFrames;
     EXPECT_EQ(Energy(left + c.end, quietEnd - c.end), 0.0);
     EXPECT_EQ(Energy(left, start), 0.0);
+  }
+}
+
+// Events of any length join without overlap: the voice of one event ends
+// where the next begins, also when the length is no multiple of the block.
+TEST_F(Speech, EventsDoNotOverlap) {
+  for (int length : {1000, 1024, 1063}) {
+    SCOPED_TRACE(length);
+    ClearVoiceData();
+    Say("a", 5000, length);
+    phonemeEvents[phonemeEventCount++] = {5000 + length, length, (uint8_t)PhonemeIndex('a'), 55, 0};
+    Say("a", 100000, 1000);  // far off: no tail before the silent event
+    SpeechSynth();
+    const float* left = trackGroups[0].left;
+    EXPECT_NE(left[5000 + length - 1], 0);
+    EXPECT_EQ(Energy(left + 5000 + length, 100000 - 5000 - length), 0.0);
   }
 }
 
