@@ -242,7 +242,7 @@ static_assert(SongFrames % 4 == 0, "the track writes go four samples at a time")
 void ChoirSingers(const SingerParams* singers, int count) {
   TrackGroup& tg = trackGroups[0];
   SingerVoice voice[SingerLanes] = {};
-  LaneState state = {}, next;
+  LaneState state = {}, saved;
   LaneFrame lf = {};
   __m128 mix[SingerLanes][4];  // per lane: left, right, send A, send B factors
   for (int k = 0; k < count; k++) {
@@ -262,16 +262,19 @@ void ChoirSingers(const SingerParams* singers, int count) {
     for (int k = 0; k < count; k++)
       if (SingerFrame(singers[k], voice[k], state.seed[k], f, lf, k)) active[actives++] = k;
     if (!actives) continue;
-    next = state;
-    SingSamples(next, lf, out, level);
+    if (actives < count) saved = state;
+    SingSamples(state, lf, out, level);
     // Silent lanes keep their state, as if the frame had been skipped.
-    for (int i = 0; i < actives; i++) {
-      int k = active[i];
-      state.phase[k] = next.phase[k];
-      state.seed[k] = next.seed[k];
-      state.lowpass[k] = next.lowpass[k], state.lowpassPrev[k] = next.lowpassPrev[k];
+    for (int k = 0, i = 0; k < count; k++) {
+      if (i < actives && active[i] == k) {
+        i++;
+        continue;
+      }
+      state.phase[k] = saved.phase[k];
+      state.seed[k] = saved.seed[k];
+      state.lowpass[k] = saved.lowpass[k], state.lowpassPrev[k] = saved.lowpassPrev[k];
       for (int j = 0; j < Formants; j++)
-        state.y1[j][k] = next.y1[j][k], state.y2[j][k] = next.y2[j][k];
+        state.y1[j][k] = saved.y1[j][k], state.y2[j][k] = saved.y2[j][k];
     }
     const __m128 gain = _mm_load_ps(lf.outGain);
     int base = 64 * f, samples = SongFrames - base < 64 ? SongFrames - base : 64;
