@@ -13,3 +13,13 @@ void AdvanceSimulation(double target, double maxStep);
 
 // One whole frame into the window framebuffer (Part of the show loop).
 void RenderFrame(double t, float scale);
+
+// Pass boundaries inside RenderFrame, for per-pass GPU timing in the bench.
+enum FramePass {
+  FramePassHud, FramePassVolume, FramePassStage, FramePassTrailFade, FramePassParticles,
+  FramePassReflection, FramePassTrailComposite, FramePassLiquidSplat, FramePassLiquidBlur,
+  FramePassLiquidShade, FramePassBloomDown, FramePassBloomUp, FramePassComposite, FramePassEnd,
+  FramePassCount
+};
+// Called at each boundary when set; null in the show.
+extern void (*framePassMark)(int pass);

@@ -126,7 +126,9 @@ void CreateResources() {
   for (int k = 0; k < RenderTargetCount; k++) {
     int shift = k >= 2 && k <= 8 ? k - 1 : 0;
     int single = k == 9 || k == 10;
-    targetTextures[k] = CreateTexture2D(screenWidth >> shift, screenHeight >> shift,
+    // A pyramid level is at least 1 pixel, as RenderFrame draws it.
+    int w = screenWidth >> shift, h = screenHeight >> shift;
+    targetTextures[k] = CreateTexture2D(w > 0 ? w : 1, h > 0 ? h : 1,
                                         single ? GL_R32F : GL_RGBA16F, single ? GL_RED : GL_RGBA,
                                         GL_FLOAT, 0, GL_LINEAR);
     kglGenFramebuffers(1, &targetFramebuffers[k]);

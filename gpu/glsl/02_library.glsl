@@ -94,7 +94,55 @@ vec3 tint(float bar){
  return bar<8.?vec3(1,.5,.2):bar<16.?vec3(.3,.6,1):bar<24.?vec3(.3,.4,1):bar<40.?vec3(1,.45,.2)
   :bar<48.?vec3(.5,.35,1):bar<64.?vec3(1,.7,.4):bar<72.?vec3(.8,.5,1):bar<88.?vec3(.2,.8,1):vec3(1,.5,.25);
 }
+// Closest approach of the view ray and the line o+d*s: (distance, along ray, along line).
+vec3 beam(vec3 ro,vec3 rd,vec3 o,vec3 d){
+ vec3 w=ro-o;float b=dot(rd,d),e=dot(d,w),f=dot(rd,w),n=max(1.-b*b,1e-4),r=(b*e-f)/n,l=(e-b*f)/n;
+ return vec3(length(w+rd*r-d*l),r,l);
+}
+float hall(vec3 q){
+ float s=.5236,a=mod(atan(q.z,q.x)+s/2.,s)-s/2.;
+ vec2 p=length(q.xz)*vec2(cos(a),sin(a));
+ return length(p-vec2(7.5,0))-.5-.03*sin(16.*atan(p.y,p.x-7.5));
+}
+vec3 pillars(vec3 ro,vec3 rd,vec3 col,float tf){
+ float t=.5,d;
+ for(int i=0;i<64;i++){d=hall(ro+rd*t);if(d<.002||t>tf)break;t+=d;}
+ if(d>.01||t>tf)return col;
+ vec3 P=ro+rd*t,tc=tint(BAR);vec2 e=vec2(.002,0);
+ vec3 r=reflect(rd,normalize(vec3(hall(P+e.xyy)-hall(P-e.xyy),0,hall(P+e.yyx)-hall(P-e.yyx))));
+ float band=exp(-40.*abs(fract(.35*P.y-.6*T+.3*atan(P.z,P.x))-.5));
+ return mix(.04*tc*(1.+r.y)+.8*tc*band*(1.+3.*KICK)+.6*vec3(1,.9,.8)*pow(max(dot(r,normalize(-P)),0.),24.),col,1.-exp(-.03*t));
+}
 vec3 stage(vec3 ro,vec3 rd){
- vec3 tc=tint(BAR);
- return vec3(.003,.004,.008)+.012*tc*exp(-4.*abs(rd.y));
+ vec3 tc=tint(BAR),col=vec3(.003,.004,.008)+.012*tc*exp(-4.*abs(rd.y)),b;
+ float dr=isDrop(BAR),tf=60.;
+ if(rd.y>0.){
+  vec3 q=3.*rd+vec3(.02*T,0,0);
+  float n=.6*vn(q)+.3*vn(2.3*q)+.1*vn(5.1*q);
+  col+=.05*tc*n*n*n*ss(0.,.4,rd.y)+vec3(.7,.75,1)*pow(CRASH,6.)*dr
+   *(.15+3.*exp(-80.*abs(rd.x-.6*sin(7.*floor(2.*T))+.15*(vn(30.*rd)-.5))))*ss(.1,.5,rd.y);
+ }
+ if(rd.y<0.){
+  // An eye under the floor (liquid reflections) sees no floor behind it.
+  tf=max((FLOOR-ro.y)/rd.y,0.);
+  vec3 P=ro+tf*rd;
+  vec2 g=abs(fract(P.xz/2.)-.5);
+  float px=tf/RES.y,m=min(g.x,g.y),rr=length(P.xz);
+  col=mix(tc*(exp(-m*m/(.5*px*px+1e-5))*.06*(1.+2.5*KICK*dr)+exp(-.45*rr)*(.03+.1*KICK+.3*IMPACT)
+   +exp(-5.*abs(rr-9.*(1.-KICK)))*KICK*.25*(dr+.3))+vec3(.006,.007,.01),col,1.-exp(-.06*tf));
+ }
+ if(dr>.5){
+  for(int k=0;k<4;k++){
+   float f=float(k);
+   b=beam(ro,rd,vec3(3.*f-4.5,7,-2),normalize(vec3(.5*sin(.7*T+2.*f),-1,.4*cos(.5*T+f))));
+   if(b.y>0.&&b.z>0.)col+=.035*tc*exp(-b.x/(.08+.12*b.z))*(1.+2.*CLAP)*exp(-.08*b.z);
+  }
+  for(int k=0;k<6;k++){
+   float f=float(k),sd=k<3?-1.:1.;
+   b=beam(ro,rd,vec3(6.5*sd,4.5,-8),normalize(vec3(-.35*sd+.55*sin(.9*T+1.7*f),-.45+.25*sin(1.3*T+2.1*f),1)));
+   if(b.y>0.&&b.z>0.&&h21(vec2(floor(2.*BEAT),f))>=.5)
+    col+=(k%3==0?vec3(.2,1,.4):k%3==1?vec3(1,.2,.6):vec3(.3,.6,1))*(.9*exp(-9000.*b.x*b.x)+.0005/(b.x*b.x+.0015))*exp(-.05*b.y);
+  }
+ }
+ return BAR>=64.&&BAR<72.?pillars(ro,rd,col,tf):col;
 }

@@ -2,9 +2,10 @@ out vec4 o;
 void main(){
  vec2 p=fc(),g=gl_FragCoord.xy/vec2(14,24);
  ivec2 cell=ivec2(g);
- int idx=cell.x/3+cell.y*int(RES.x/42.),col=cell.x%3;
+ int n=int(RES.x/42.),idx=cell.x/3+cell.y*n,col=cell.x%3;
  vec3 c=vec3(0);
- if(col<2&&float(idx)<DT*65536.){
+ // The partial byte at the right edge would repeat the next row's first one.
+ if(col<2&&cell.x/3<n&&float(idx)<DT*65536.){
   int b=exeByte(idx);
   float fresh=exp(-.002*(DT*65536.-float(idx)));
   c=.6*glyph(hexc(col==0?b>>4:b&15),fract(g),1.5)*mix(vec3(.05,.06,.08),vec3(1,.5,.2),fresh);
