@@ -110,7 +110,7 @@ void ClockCorrect(ShowClock& clock, double wall, double audio, double freshNow);
 double ClockShowTime(ShowClock& clock, double wall);
 float AdaptScale(float scale, double ms);
 
-void RunShow();          // entry sequence after the window is open; never returns
+void RunShow(const char* ownPath);  // the entry sequence and the loops; never returns
 void InteractiveLoop();  // until Escape or the window closes
 extern const unsigned char KeyFormations[10];  // digit key -> formation
 // One frame's polled input applied to U, hudVisible and liquidOn.

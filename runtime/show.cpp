@@ -49,18 +49,19 @@ void ExitShow(int code) {
   _exit(code);  // the song threads may still run; nothing needs tearing down
 }
 
-static void ReadOwnImage() {
+static void ReadOwnImage(const char* path) {
   exeImage = (unsigned char*)mmap(0, ExeImageBytes, PROT_READ | PROT_WRITE,
                                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  int fd = open("/proc/self/exe", O_RDONLY);
+  int fd = path && *path ? open(path, O_RDONLY) : -1;
+  if (fd < 0) fd = open("/proc/self/exe", O_RDONLY);
   for (int got = 0, n; got < ExeImageBytes &&
                        (n = (int)read(fd, exeImage + got, ExeImageBytes - got)) > 0;)
     got += n;
   close(fd);
 }
 
-void RunShow() {
-  ReadOwnImage();
+void RunShow(const char* ownPath) {
+  ReadOwnImage(ownPath);
   if (!OpenShowWindow()) ExitShow(1);
   CreateResources();
   SetCursorVisible(0);

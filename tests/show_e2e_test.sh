@@ -30,6 +30,11 @@ for i in $(seq 100); do
   sleep 0.2
 done
 [ -n "$window" ] || fail "no window titled KESTRIN appeared"
+# The shipped file is the packer: the show runs from memory and is told the
+# path of the file on disk, whose bytes it shows.
+case "$(readlink /proc/$show/exe)" in /memfd:kestrin*) ;; *) fail "the show does not run from memory: $(readlink /proc/$show/exe)";; esac
+[ "$(tr '\000' '\n' </proc/$show/cmdline | head -1)" = "$(readlink -f "$build/kestrin")" ] ||
+  fail "the show was not handed its file's path: $(tr '\000' ' ' </proc/$show/cmdline)"
 # The loading display fades in over 0.6 s, and under load a loading frame can
 # take seconds (each builds one program): look until something is drawn.
 lit=0
