@@ -10,6 +10,8 @@ void SimulateStep(double t, double dt, int reset);
 // Brings simTime to target in steps of at most maxStep, resetting at section
 // starts and when the clock went backwards.
 void AdvanceSimulation(double target, double maxStep);
+// The step AdvanceSimulation calls: SimulateStep, replaced only by tests.
+extern void (*simulateStep)(double t, double dt, int reset);
 
 // One whole frame into the window framebuffer (Part of the show loop).
 void RenderFrame(double t, float scale);

@@ -4,12 +4,13 @@
 #include "runtime/runtime.h"
 
 double simTime = -1.0;
+void (*simulateStep)(double t, double dt, int reset) = SimulateStep;
 
 void SimulateStep(double t, double dt, int reset) {
   FillUniforms(t);
   U[0][3] = (float)dt;
   U[1][0] = reset ? 1.0f : 0.0f;
-  VolumePass(0);
+  VolumePass(0);  // clears the density grid the step counts into
   UseProgram(ProgSimulate);
   kglDispatchCompute(ParticleCount / 256, 1, 1);
   kglMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT);
@@ -19,13 +20,18 @@ void AdvanceSimulation(double target, double maxStep) {
   double sectionStart = 0;
   for (int k = 0; sectionBars[k] != 255; k++)
     if (sectionBars[k] * BarSeconds <= target) sectionStart = sectionBars[k] * BarSeconds;
+  // A new section, or the clock went backwards: start over from the section's first bar.
   if (sectionStart > simTime || simTime > target) {
     simTime = sectionStart;
-    SimulateStep(simTime, 0, 1);
+    simulateStep(simTime, 0, 1);
   }
+  // The last sub-step lands on target exactly: overshooting by a rounding
+  // error would read as a backwards clock next frame, and falling short by
+  // one would cost a whole dispatch for nothing.
   while (target > simTime) {
-    double h = target - simTime < maxStep ? target - simTime : maxStep;
-    simTime += h;
-    SimulateStep(simTime, h, 0);
+    double next = target - simTime > maxStep + 1e-9 ? simTime + maxStep : target;
+    double h = next - simTime;
+    simTime = next;
+    simulateStep(simTime, h, 0);
   }
 }

@@ -1,14 +1,12 @@
 // Shader pieces, the 12 programs and every GPU object of the run.
-#include <lzma.h>
 #include "gpu/gpu.h"
 #include "runtime/gl.h"
 #include "runtime/runtime.h"
 
-extern const unsigned char shaderBlob[];
-extern const int shaderBlobBytes, shaderTextBytes;
+extern const unsigned char shaderBlob[];  // the 17 pieces, each closed by a NUL
+extern const int shaderTextBytes;
 
 const char* shaderPieces[ShaderPieceCount];
-static char shaderText[40000];  // decoded pieces; the text is about 27 KB
 
 unsigned programs[ProgramCount];
 unsigned targetTextures[RenderTargetCount];
@@ -24,22 +22,14 @@ const signed char programPieces[ProgramCount][2] = {
     {10, -1}, {11, 12}, {0, 13}, {0, 14}, {15, -1}, {0, 16}};
 
 int DecodeShaderBlob() {
-  lzma_options_lzma options = {};
-  options.dict_size = 65536;
-  options.lc = 3;
-  lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, 0}};
-  size_t in = 0, out = 0;
-  lzma_raw_buffer_decode(filters, 0, shaderBlob, &in, shaderBlobBytes,
-                         (uint8_t*)shaderText, &out, sizeof shaderText - 1);
-  // A damaged blob leaves empty pieces: they fail to compile, loudly in tests.
-  const char* p = shaderText;
-  const char* end = shaderText + out;
+  const char* p = (const char*)shaderBlob;
+  const char* end = p + shaderTextBytes;
   for (int i = 0; i < ShaderPieceCount; i++) {
-    shaderPieces[i] = p < end ? p : end;
+    shaderPieces[i] = p < end ? p : end - 1;
     while (p < end && *p) p++;
     p++;
   }
-  return (int)out == shaderTextBytes;
+  return p == end;  // exactly 17 pieces
 }
 
 unsigned CompileShader(unsigned stage, int piece) {

@@ -15,21 +15,23 @@ status=$?
 grep -qi "display" "$work/err" || fail "the message does not name the display: $(cat "$work/err")"
 
 # 2. A virtual display.
-display=:$((100 + $$ % 500))
-Xvfb $display -screen 0 640x360x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display number itself and writes it once it is ready.
+Xvfb -displayfd 3 -screen 0 640x360x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
+for i in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+display=:$(cat "$work/display")
 export DISPLAY=$display
-for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.2; done
 "$build/kestrin" >"$work/show.out" 2>&1 &
 show=$!
 window=
-for i in $(seq 100); do
+for i in $(seq 300); do
   window=$(xdotool search --name '^KESTRIN$' 2>/dev/null | head -1)
   [ -n "$window" ] && break
   kill -0 $show 2>/dev/null || fail "the show ended early: $(cat "$work/show.out")"
   sleep 0.2
 done
-[ -n "$window" ] || fail "no window titled KESTRIN appeared"
+[ -n "$window" ] || fail "no window titled KESTRIN appeared within 60 s"
 # The shipped file is the packer: the show runs from memory and is told the
 # path of the file on disk, whose bytes it shows.
 case "$(readlink /proc/$show/exe)" in /memfd:kestrin*) ;; *) fail "the show does not run from memory: $(readlink /proc/$show/exe)";; esac

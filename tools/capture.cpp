@@ -1,9 +1,50 @@
 // kestrin-capture: the show rendered headless, to video, stills or WAV.
-#include <cstdio>
-#include <cstring>
+#include "tools/capture.h"
+
+#include <limits.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+static const char *wavPath, *eventsPath, *exePath;
+
+// Options that take one value.
+static const struct {
+  const char* name;
+  const char** value;
+} options[] = {
+    {"--wav", &wavPath},
+    {"--events", &eventsPath},
+    {"--exe", &exePath},
+};
+
+static int Usage(const char* self) {
+  fprintf(stderr, "usage: %s [--exe PATH] --wav FILE | --events FILE\n", self);
+  return 2;
+}
 
 int main(int argc, char** argv) {
-  fprintf(stderr, "usage: %s --wav FILE | --events FILE | --video FILE | --png FILE --at S\n",
-          argv[0]);
-  return 2;
+  for (int i = 1; i < argc; i++) {
+    int o = 0, count = sizeof options / sizeof options[0];
+    while (o < count && strcmp(argv[i], options[o].name)) o++;
+    if (o == count || i + 1 >= argc) return Usage(argv[0]);
+    *options[o].value = argv[++i];
+  }
+  if (!wavPath && !eventsPath) return Usage(argv[0]);
+
+  // Default show binary: the kestrin beside this tool.
+  static char beside[PATH_MAX];
+  if (!exePath) {
+    ssize_t n = readlink("/proc/self/exe", beside, sizeof beside - 16);
+    if (n < 0) n = 0;
+    beside[n] = 0;
+    char* slash = strrchr(beside, '/');
+    strcpy(slash ? slash + 1 : beside, "kestrin");
+    exePath = beside;
+  }
+  if (!LoadExeImage(exePath)) return 2;
+  int rc = 0;
+  if (wavPath) rc = CaptureWav(wavPath);
+  if (!rc && eventsPath) rc = CaptureEvents(eventsPath);
+  return rc;
 }

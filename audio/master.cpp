@@ -1,0 +1,178 @@
+// The master: ducked dry mix, echo, reverb, DC removal, bus compressor, the
+// two edits, the look-ahead limiter, soft clip and 16-bit output.
+#include <math.h>
+#include <sys/mman.h>
+
+#include "audio/audio.h"
+#include "music/music.h"
+
+constexpr int EchoLength = 14175;  // three quarters of a beat
+constexpr int EarlyLength = 1100;  // 24.9 ms pre-delay
+static const short ReverbLengths[8] = {3583, 3719, 3431, 3271, 2939, 3119, 2731, 2567};
+static const short AllpassLengths[4] = {225, 341, 441, 556};
+constexpr int TapeStopStart = 6633900;  // last beat of bar 87
+
+// Kick envelope 2^((130 - d) x 0.000363...) from d = 130 on, computed once.
+// From DuckSamples on, 0.7 x env is below 2^-26, so 1 - e and 1 - 0.4 e are
+// exactly 1: the table stops there and the gains are taken as 1.
+constexpr int DuckSamples = 72000;
+static float duckTable[DuckSamples];
+
+float KickEnvelope(int d) {
+  return d < 130 ? (float)d * (1 / 130.0f)
+                 : (float)exp2((130 - d) * 0.000363490814030981);  // 3,969-sample fall
+}
+
+static float Max(float a, float b) { return a > b ? a : b; }
+static float Min(float a, float b) { return a < b ? a : b; }
+
+void MasterMix() {
+  // Working memory: ring buffers, zero-filled, kept for the process.
+  int total = 2 * EchoLength + EarlyLength;
+  for (int k = 0; k < 8; k++) total += ReverbLengths[k];
+  for (int k = 0; k < 4; k++) total += AllpassLengths[k];
+  float* mem = (float*)mmap(0, total * sizeof(float), PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  float *echoA = mem, *echoB = echoA + EchoLength, *early = echoB + EchoLength;
+  float *line[8], *allpass[4], *next = early + EarlyLength;
+  float gain[8], damp[8] = {};
+  int pos[8] = {}, apPos[4] = {};
+  for (int k = 0; k < 8; k++) {
+    line[k] = next, next += ReverbLengths[k];
+    gain[k] = (float)pow(2.0, -ReverbLengths[k] * 6.646458583433374e-5);  // 60 dB in 3.4 s
+  }
+  for (int k = 0; k < 4; k++) allpass[k] = next, next += AllpassLengths[k];
+  for (int d = 0; d < DuckSamples; d++) duckTable[d] = KickEnvelope(d);
+
+  float *L0 = trackGroups[0].left, *R0 = trackGroups[0].right;
+  const EventList& kicks = eventLists[ListKick];
+  int kick = 0, lastKick = -44100, p = 0, q = 0;
+  float lowA = 0, lowB = 0, dcL = 0, dcR = 0, env = 0, comp = 1, peakAbs = 0;
+
+  for (int i = 0; i < SongFrames; i++) {
+    // Kick ducking of the bass and melody groups.
+    while (kick < kicks.count && (float)i >= kicks.time[kick] * 44100.0f)
+      lastKick = (int)(kicks.time[kick++] * 44100.0f);
+    int d = i - lastKick;
+    float e = d < DuckSamples ? 0.7f * duckTable[d] : 0.0f;
+    float gains[4] = {1.0f, 1.0f, 1 - e, 1 - 0.4f * e};
+    float dryL = 0, dryR = 0, sendA = 0, sendB = 0;
+    for (int g = 0; g < 4; g++) {
+      const TrackGroup& t = trackGroups[g];
+      dryL += gains[g] * t.left[i];
+      dryR += gains[g] * t.right[i];
+      sendA += gains[g] * t.sendA[i];
+      if (t.sendB) sendB += t.sendB[i];
+    }
+
+    // Ping-pong echo, lowpassed, B feeding back into A.
+    float oA = echoA[p], oB = echoB[p];
+    lowA = lowA + ((oB * 0.45f + sendB) - lowA) * 0.45f;
+    echoA[p] = lowA;
+    lowB = lowB + (oA - lowB) * 0.45f;
+    echoB[p] = lowB;
+    if (++p == EchoLength) p = 0;
+
+    // Early reflections and pre-delay.
+    float rin = (oB + oA) * 0.2f + sendA, tap[6];
+    static const short taps[6] = {317, 431, 541, 677, 787, 1009};
+    for (int k = 0; k < 6; k++) {
+      int at = q - taps[k];
+      tap[k] = early[at < 0 ? at + EarlyLength : at];
+    }
+    float x = early[q];
+    early[q] = rin;
+    if (++q == EarlyLength) q = 0;
+
+    // Diffusion.
+    for (int k = 0; k < 4; k++) {
+      float o = allpass[k][apPos[k]], w = x + 0.6f * o;
+      allpass[k][apPos[k]] = w;
+      x = o - 0.6f * w;
+      if (++apPos[k] == AllpassLengths[k]) apPos[k] = 0;
+    }
+
+    // Eight damped lines through a Householder feedback matrix.
+    float c[8];
+    for (int k = 0; k < 8; k++) {
+      float o = line[k][pos[k]];
+      damp[k] = damp[k] + (o - damp[k]) * 0.55f;
+      c[k] = gain[k] * damp[k];
+    }
+    float mean = 0.25f * (c[0] + c[1] + c[2] + c[3] + c[4] + c[5] + c[6] + c[7]);
+    for (int k = 0; k < 8; k++) {
+      line[k][pos[k]] = c[k] - mean + (k % 2 ? -x : x);
+      if (++pos[k] == ReverbLengths[k]) pos[k] = 0;
+    }
+
+    float L = dryL + 0.5f * (c[4] + c[6] + c[2] + oA + c[0]) + 0.16f * tap[0] + 0.124f * tap[2] +
+              0.088f * tap[4];
+    float R = dryR + 0.5f * (c[7] + c[5] + c[3] + oB + c[1]) + 0.142f * tap[1] + 0.106f * tap[3] +
+              0.07f * tap[5];
+
+    // DC removal (about 21 Hz).
+    dcL = dcL + (L - dcL) * 0.003f;
+    L = L - dcL;
+    dcR = dcR + (R - dcR) * 0.003f;
+    R = R - dcR;
+
+    // Bus compressor: threshold 0.9, ratio 2.5:1.
+    float peak = Max(fabsf(L), fabsf(R));
+    env = env + (peak - env) * (peak > env ? 0.01f : 0.0002f);
+    float target = env > 0.9f ? ((env - 0.9f) * 0.4f + 0.9f) / env : 1.0f;
+    comp = comp + (target - comp) * 0.002f;
+    L = L * comp;
+    R = R * comp;
+    L0[i] = L;
+    R0[i] = R;
+    peakAbs = Max(Max(Max(Max(peakAbs, L), -L), R), -R);
+    if (i % 65536 == 0) songProgress.exchange(16 + i / 448875);
+  }
+
+  // Beat repeat on the half bar before each drop.
+  for (int k = 23; k <= 71; k += 24) {
+    int base = (int)(k * 75600.0 + 37800.0);
+    for (int j = 0; j < BeatSamples; j++) {
+      int m = j < 9450 ? 4725 : 2362;
+      L0[base + j] = L0[base + j % m];
+      R0[base + j] = R0[base + j % m];
+    }
+  }
+
+  // Tape stop over the last beat of bar 87, read from a copy.
+  float *sL = trackGroups[2].left, *sR = trackGroups[2].right;
+  for (int j = 0; j < BeatSamples; j++)
+    sL[j] = L0[TapeStopStart + j], sR[j] = R0[TapeStopStart + j];
+  double at = 0.0;
+  for (int j = 0; j < BeatSamples; j++) {
+    int n = (int)at;
+    float f = (float)(at - n);
+    L0[TapeStopStart + j] = sL[n] + (sL[n + 1] - sL[n]) * f;
+    R0[TapeStopStart + j] = sR[n] + (sR[n + 1] - sR[n]) * f;
+    at = at + 1.0 - j * 5.291005291005291e-05;  // speed falls by 1/18,900 per sample
+  }
+
+  // Limiter: normalise to 1.9, then a gain curve that never lets |x| reach 0.97,
+  // falling up to 220 samples ahead of a peak (backward pass).
+  float P = peakAbs > 1e-6f ? peakAbs : 1.0f, norm = 1.9f / P, g = 1.0f;
+  float* G = trackGroups[1].left;
+  for (int i = SongFrames - 1; i >= 0; i--) {
+    float m = Max(fabsf(R0[i]), fabsf(L0[i]));
+    float t = 0.97f / (m * norm + 1e-9f);
+    g = Min(Min(t, 1.0f), g + 0.004545454401522875f);  // 1/220
+    G[i] = g;
+  }
+  float s = 1.0f;
+  for (int i = 0; i < SongFrames; i++) {
+    s = Min(s + (1 - s) * 0.00015f, G[i]);
+    G[i] = s * norm;
+  }
+
+  // Soft clip and 16-bit output (scale 32,000, not 32,767).
+  for (int i = 0; i < SongFrames; i++)
+    for (int c = 0; c < 2; c++) {
+      float x = (c ? R0 : L0)[i] * G[i];
+      float y = x < -3 ? -1.0f : x > 3 ? 1.0f : x * (x * x + 27) / (x * 9 * x + 27);
+      songBuffer[2 * i + c] = (short)(int)(y * 32000);
+    }
+}

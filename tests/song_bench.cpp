@@ -1,0 +1,110 @@
+// Whole-song render timings: the worker phase, each worker, the master mix,
+// the whole job, and the peak memory of the process.
+#include <benchmark/benchmark.h>
+#include <pthread.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <time.h>
+
+#include <string>
+
+#include "audio/audio.h"
+#include "music/music.h"
+#include "runtime/runtime.h"
+
+static double Now() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+static void LoadImage() {
+  static unsigned char image[ExeImageBytes];
+  if (FILE* f = fopen(KESTRIN_BUILD_DIR "/kestrin", "rb")) {
+    fread(image, 1, sizeof image, f);
+    fclose(f);
+  }
+  exeImage = image;
+}
+
+// CPU time of the calling thread: less disturbed than wall time on a shared machine.
+static double ThreadCpu() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+static double PeakMegabytes() {
+  rusage u;
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss / 1024.0;
+}
+
+static float* Track() { return (float*)Pages((size_t)SongFrames * 4); }
+
+static double workerSeconds[4], workerCpu[4];
+static void* TimedWorker(void* arg) {
+  int g = (int)(intptr_t)arg;
+  double t0 = Now(), c0 = ThreadCpu();
+  RenderWorker(g);
+  workerSeconds[g] = Now() - t0;
+  workerCpu[g] = ThreadCpu() - c0;
+  return 0;
+}
+
+// The job's own steps, each timed: the same work as SongRenderThread.
+static void BM_SongPhases(benchmark::State& state) {
+  LoadImage();
+  double phase = 0, mix = 0, mixCpu = 0, w[4] = {}, wc[4] = {};
+  for (auto _ : state) {
+    ResetSong();
+    for (int v = 0; v < 5; v++)
+      voiceControl[v] = {(float*)Pages(ControlFrames * 4), (float*)Pages(ControlFrames * 4),
+                         (float*)Pages(ControlFrames * 4)};
+    double t0 = Now();
+    pthread_t th[4];
+    for (int g = 0; g < 4; g++) {
+      trackGroups[g] = {Track(), Track(), Track(), g == 0 || g == 3 ? Track() : 0};
+      pthread_create(&th[g], 0, TimedWorker, (void*)(intptr_t)g);
+    }
+    for (int g = 0; g < 4; g++) pthread_join(th[g], 0);
+    double t1 = Now();
+    double c1 = ThreadCpu();
+    SortEventLists();
+    songBuffer = (short*)Pages((size_t)SongFrames * 4);
+    MasterMix();
+    double t2 = Now();
+    phase += t1 - t0, mix += t2 - t1, mixCpu += ThreadCpu() - c1;
+    for (int g = 0; g < 4; g++) w[g] += workerSeconds[g], wc[g] += workerCpu[g];
+    for (int g = 0; g < 4; g++) {
+      TrackGroup& t = trackGroups[g];
+      float* bufs[4] = {t.left, t.right, t.sendA, t.sendB};
+      for (float* b : bufs)
+        if (b) munmap(b, (size_t)SongFrames * 4);
+      t = {};
+    }
+  }
+  double n = (double)state.iterations();
+  state.counters["workers_s"] = phase / n;
+  for (int g = 0; g < 4; g++) {
+    state.counters["worker" + std::to_string(g) + "_s"] = w[g] / n;
+    state.counters["worker" + std::to_string(g) + "_cpu_s"] = wc[g] / n;
+  }
+  state.counters["master_s"] = mix / n;
+  state.counters["master_cpu_s"] = mixCpu / n;
+}
+BENCHMARK(BM_SongPhases)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+// The job exactly as the show runs it, start to songProgress 100.
+static void BM_SongJob(benchmark::State& state) {
+  LoadImage();
+  for (auto _ : state) {
+    ResetSong();
+    SongRenderThread();
+  }
+  state.counters["peak_MB"] = PeakMegabytes();
+}
+BENCHMARK(BM_SongJob)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
