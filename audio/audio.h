@@ -1,6 +1,7 @@
 // The audio engine: the song render job, the voices, the master and output.
 #pragma once
 #include <stddef.h>
+
 #include <atomic>
 
 // Progress of the song render; written with atomic exchanges, read by the
@@ -15,9 +16,9 @@ void StartSongRender();  // starts SongRenderThread; returns at once
 void SongRenderThread();
 void RenderWorker(int group);
 void* Pages(size_t bytes);  // zero-filled pages from the system, huge where it can
-void MasterMix();       // track groups and the KICK list -> songBuffer
+void MasterMix();           // track groups and the KICK list -> songBuffer
 float KickEnvelope(int d);  // ducking envelope d samples after a kick, 0..1
-void SortEventLists();  // stable, ascending; once, after the workers
+void SortEventLists();      // stable, ascending; once, after the workers
 // Forgets the lists, voice arrays, song, caches and progress so that the song
 // can be rendered again in the same process (tests and the capture tool).
 void ResetSong();

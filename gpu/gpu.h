@@ -18,9 +18,20 @@ void RenderFrame(double t, float scale);
 
 // Pass boundaries inside RenderFrame, for per-pass GPU timing in the bench.
 enum FramePass {
-  FramePassHud, FramePassVolume, FramePassStage, FramePassTrailFade, FramePassParticles,
-  FramePassReflection, FramePassTrailComposite, FramePassLiquidSplat, FramePassLiquidBlur,
-  FramePassLiquidShade, FramePassBloomDown, FramePassBloomUp, FramePassComposite, FramePassEnd,
+  FramePassHud,
+  FramePassVolume,
+  FramePassStage,
+  FramePassTrailFade,
+  FramePassParticles,
+  FramePassReflection,
+  FramePassTrailComposite,
+  FramePassLiquidSplat,
+  FramePassLiquidBlur,
+  FramePassLiquidShade,
+  FramePassBloomDown,
+  FramePassBloomUp,
+  FramePassComposite,
+  FramePassEnd,
   FramePassCount
 };
 // Called at each boundary when set; null in the show.

@@ -8,8 +8,8 @@ constexpr int SongFrames = 7182000;    // samples per track buffer: 95 bars
 constexpr int ControlFrames = 112220;  // one VoiceControl frame per 64 samples
 constexpr int BarSamples = 75600;
 constexpr int BeatSamples = 18900;
-constexpr int StepSamples = 4725;      // a sixteenth
-constexpr int MaxEvents = 2048;        // per EventList
+constexpr int StepSamples = 4725;  // a sixteenth
+constexpr int MaxEvents = 2048;    // per EventList
 constexpr int MaxPhonemeEvents = 600;
 constexpr int EventListCount = 9;
 
@@ -19,17 +19,24 @@ struct EventList {
   int count;
 };
 enum EventListIndex {
-  ListKick, ListClap, ListHat, ListTom, ListImpact, ListPluck, ListLead, ListWord,
+  ListKick,
+  ListClap,
+  ListHat,
+  ListTom,
+  ListImpact,
+  ListPluck,
+  ListLead,
+  ListWord,
   ListCrash
 };
 extern EventList eventLists[EventListCount];  // each appended by one worker only
 extern unsigned char wordNumbers[MaxEvents];  // beside list 7: the display word
 
 struct PhonemeEvent {
-  int32_t start;      // sample
-  int32_t length;     // samples
-  uint8_t phoneme;    // row of PhonemeTable
-  float pitch;        // MIDI note
+  int32_t start;    // sample
+  int32_t length;   // samples
+  uint8_t phoneme;  // row of PhonemeTable
+  float pitch;      // MIDI note
   float level;
 };
 extern PhonemeEvent phonemeEvents[MaxPhonemeEvents];  // written by worker 0 only
@@ -63,9 +70,9 @@ struct PhonemeRecord {
 constexpr int PhonemeCount = 30;
 constexpr int WordCount = 23;
 extern const PhonemeRecord PhonemeTable[PhonemeCount];
-extern const char* const WordTable[WordCount];      // display words
-extern const char* const WordPhonemes[WordCount];   // phoneme strings
-int PhonemeIndex(char symbol);                      // first record with that symbol
+extern const char* const WordTable[WordCount];     // display words
+extern const char* const WordPhonemes[WordCount];  // phoneme strings
+int PhonemeIndex(char symbol);                     // first record with that symbol
 
 // Walks the 92 bars for one worker (0..3), rendering only that worker's
 // instruments into trackGroups[thread].

@@ -21,14 +21,14 @@ const PhonemeRecord PhonemeTable[PhonemeCount] = {
 };
 
 const char* const WordTable[WordCount] = {
-    "ONE", "KESTRIN", "PARTICLES", "VORNAK", "DALO", "5",    "5.",  "5.5",
-    "SIXTY", "SIXTY-FOUR", "64K", "THIS", "IS", "NOT", "A", "VIDEO",
-    "ARE", "YOU", "READY", "THANK", "YOU", "NO", "SAMPLES"};
+    "ONE",   "KESTRIN",    "PARTICLES", "VORNAK", "DALO", "5",   "5.",     "5.5",
+    "SIXTY", "SIXTY-FOUR", "64K",       "THIS",   "IS",   "NOT", "A",      "VIDEO",
+    "ARE",   "YOU",        "READY",     "THANK",  "YOU",  "NO",  "SAMPLES"};
 
 const char* const WordPhonemes[WordCount] = {
-    "wAn", "kestrin", "partikxlz", "vOrnak", "dalou", "faIv", "poInt", "faIv",
-    "sikstI", "fOr", "keI", "dis", "iz", "nat", "x", "vidIou",
-    "ar", "yu", "redI", "Tenk", "yu", "nou", "samplz"};
+    "wAn",    "kestrin", "partikxlz", "vOrnak", "dalou", "faIv", "poInt", "faIv",
+    "sikstI", "fOr",     "keI",       "dis",    "iz",    "nat",  "x",     "vidIou",
+    "ar",     "yu",      "redI",      "Tenk",   "yu",    "nou",  "samplz"};
 
 int PhonemeIndex(char symbol) {
   int i = 0;

@@ -1,6 +1,7 @@
 // The GL entry-point table: resolved by name, in the order of the names.
 #include <cstdio>
 #include <cstring>
+
 #include "runtime/gl.h"
 #include "runtime/platform.h"
 

@@ -5,8 +5,24 @@
 
 // Keys the show polls.
 enum Key {
-  KeyEscape, KeyH, KeySpace, KeyL, KeyLeft, KeyRight, KeyUp, KeyDown,
-  Key0, Key1, Key2, Key3, Key4, Key5, Key6, Key7, Key8, Key9,
+  KeyEscape,
+  KeyH,
+  KeySpace,
+  KeyL,
+  KeyLeft,
+  KeyRight,
+  KeyUp,
+  KeyDown,
+  Key0,
+  Key1,
+  Key2,
+  Key3,
+  Key4,
+  Key5,
+  Key6,
+  Key7,
+  Key8,
+  Key9,
   KeyCount
 };
 

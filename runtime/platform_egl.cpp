@@ -3,7 +3,9 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <time.h>
+
 #include <cstdio>
+
 #include "runtime/gl.h"
 #include "runtime/headless.h"
 #include "runtime/platform.h"
@@ -31,12 +33,17 @@ int OpenShowWindow() {
   EGLConfig config = 0;
   EGLint count = 0;
   eglChooseConfig(display, configAttribs, &config, 1, &count);
-  EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION, 4, EGL_CONTEXT_MINOR_VERSION, 3,
+  EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION,
+                             4,
+                             EGL_CONTEXT_MINOR_VERSION,
+                             3,
                              EGL_CONTEXT_OPENGL_PROFILE_MASK,
                              EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
-                             EGL_CONTEXT_OPENGL_DEBUG, headlessDebug ? EGL_TRUE : EGL_FALSE,
+                             EGL_CONTEXT_OPENGL_DEBUG,
+                             headlessDebug ? EGL_TRUE : EGL_FALSE,
                              EGL_NONE};
-  EGLContext context = eglCreateContext(display, count ? config : 0, EGL_NO_CONTEXT, contextAttribs);
+  EGLContext context =
+      eglCreateContext(display, count ? config : 0, EGL_NO_CONTEXT, contextAttribs);
   if (context == EGL_NO_CONTEXT ||
       !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
     fputs("kestrin: needs an OpenGL 4.3 context (EGL could not create one)\n", stderr);
@@ -45,8 +52,8 @@ int OpenShowWindow() {
   if (!LoadGLEntries()) return 0;
   screenWidth = headlessWidth;
   screenHeight = headlessHeight;
-  unsigned texture = CreateTexture2D(screenWidth, screenHeight, GL_RGBA8, GL_RGBA,
-                                     GL_UNSIGNED_BYTE, 0, GL_NEAREST);
+  unsigned texture = CreateTexture2D(screenWidth, screenHeight, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE,
+                                     0, GL_NEAREST);
   kglGenFramebuffers(1, &windowFramebuffer);
   kglBindFramebuffer(GL_FRAMEBUFFER, windowFramebuffer);
   kglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);

@@ -1,7 +1,9 @@
 // Desktop platform layer on SDL2: window, GL context, input and presentation.
 #include <SDL2/SDL.h>
+
 #include <cstdio>
 #include <cstdlib>
+
 #include "runtime/gl.h"
 #include "runtime/platform.h"
 #include "runtime/runtime.h"
@@ -12,14 +14,22 @@ static SDL_Window* window;
 static int MapKey(SDL_Keycode sym) {
   if (sym >= SDLK_0 && sym <= SDLK_9) return Key0 + (sym - SDLK_0);
   switch (sym) {
-    case SDLK_ESCAPE: return KeyEscape;
-    case SDLK_h: return KeyH;
-    case SDLK_SPACE: return KeySpace;
-    case SDLK_l: return KeyL;
-    case SDLK_LEFT: return KeyLeft;
-    case SDLK_RIGHT: return KeyRight;
-    case SDLK_UP: return KeyUp;
-    case SDLK_DOWN: return KeyDown;
+    case SDLK_ESCAPE:
+      return KeyEscape;
+    case SDLK_h:
+      return KeyH;
+    case SDLK_SPACE:
+      return KeySpace;
+    case SDLK_l:
+      return KeyL;
+    case SDLK_LEFT:
+      return KeyLeft;
+    case SDLK_RIGHT:
+      return KeyRight;
+    case SDLK_UP:
+      return KeyUp;
+    case SDLK_DOWN:
+      return KeyDown;
   }
   return -1;
 }

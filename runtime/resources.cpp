@@ -17,9 +17,9 @@ unsigned textureDensity, textureLight;
 unsigned particleBuffers[3];
 
 // Pieces per program: vertex or compute first, then fragment (-1: none).
-const signed char programPieces[ProgramCount][2] = {
-    {0, 3}, {0, 4}, {0, 5}, {0, 6}, {0, 7}, {8, 9},
-    {10, -1}, {11, 12}, {0, 13}, {0, 14}, {15, -1}, {0, 16}};
+const signed char programPieces[ProgramCount][2] = {{0, 3},  {0, 4},  {0, 5},   {0, 6},
+                                                    {0, 7},  {8, 9},  {10, -1}, {11, 12},
+                                                    {0, 13}, {0, 14}, {15, -1}, {0, 16}};
 
 int DecodeShaderBlob() {
   const char* p = (const char*)shaderBlob;
@@ -48,8 +48,9 @@ unsigned BuildProgram(int index) {
   for (int k = 0; k < 2; k++) {
     int piece = programPieces[index][k];
     if (piece < 0) continue;
-    unsigned stage = k ? GL_FRAGMENT_SHADER
-                       : piece == 10 || piece == 15 ? GL_COMPUTE_SHADER : GL_VERTEX_SHADER;
+    unsigned stage = k                            ? GL_FRAGMENT_SHADER
+                     : piece == 10 || piece == 15 ? GL_COMPUTE_SHADER
+                                                  : GL_VERTEX_SHADER;
     unsigned shader = CompileShader(stage, piece);
     kglAttachShader(program, shader);
     kglDeleteShader(shader);  // lives on inside the program
@@ -118,16 +119,16 @@ void CreateResources() {
     int single = k == 9 || k == 10;
     // A pyramid level is at least 1 pixel, as RenderFrame draws it.
     int w = screenWidth >> shift, h = screenHeight >> shift;
-    targetTextures[k] = CreateTexture2D(w > 0 ? w : 1, h > 0 ? h : 1,
-                                        single ? GL_R32F : GL_RGBA16F, single ? GL_RED : GL_RGBA,
-                                        GL_FLOAT, 0, GL_LINEAR);
+    targetTextures[k] = CreateTexture2D(w > 0 ? w : 1, h > 0 ? h : 1, single ? GL_R32F : GL_RGBA16F,
+                                        single ? GL_RED : GL_RGBA, GL_FLOAT, 0, GL_LINEAR);
     kglGenFramebuffers(1, &targetFramebuffers[k]);
     kglBindFramebuffer(GL_FRAMEBUFFER, targetFramebuffers[k]);
-    kglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
-                            targetTextures[k], 0);
+    kglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targetTextures[k],
+                            0);
   }
   BuildTextTextures();
-  textureTextGrid = CreateTexture2D(64, 10, GL_R8UI, GL_RED_INTEGER, GL_UNSIGNED_BYTE, 0, GL_NEAREST);
+  textureTextGrid =
+      CreateTexture2D(64, 10, GL_R8UI, GL_RED_INTEGER, GL_UNSIGNED_BYTE, 0, GL_NEAREST);
   textureExe = CreateTexture2D(256, 256, GL_R8, GL_RED, GL_UNSIGNED_BYTE, exeImage, GL_NEAREST);
   BindTextureUnit(3, textureAtlas);
   BindTextureUnit(4, textureTextGrid);

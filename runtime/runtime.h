@@ -6,21 +6,31 @@
 constexpr int ExeImageBytes = 65536;
 extern unsigned char* exeImage;  // first 65,536 bytes of our own file, zero-padded
 
-extern int screenWidth, screenHeight;  // display size in physical pixels
-extern float U[8][4];                  // the uniform block, location 0; all 0 at start
-extern unsigned char textGrid[10][64]; // character codes; a row ends at its first 0
-extern float resolutionScale;          // fraction of full resolution rendered, 0.35..1
-extern double frameMilliseconds;       // last frame's work, shown by the HUD
-extern int hudVisible;                 // 0/1, toggled by H
-extern int liquidOn;                   // 0/1, the viewer's liquid switch
+extern int screenWidth, screenHeight;   // display size in physical pixels
+extern float U[8][4];                   // the uniform block, location 0; all 0 at start
+extern unsigned char textGrid[10][64];  // character codes; a row ends at its first 0
+extern float resolutionScale;           // fraction of full resolution rendered, 0.35..1
+extern double frameMilliseconds;        // last frame's work, shown by the HUD
+extern int hudVisible;                  // 0/1, toggled by H
+extern int liquidOn;                    // 0/1, the viewer's liquid switch
 
 // --- Shader pieces and programs --------------------------------------------
 constexpr int ShaderPieceCount = 17;
 extern const char* shaderPieces[ShaderPieceCount];  // NUL-terminated, decoded once
 
 enum ProgramIndex {
-  ProgLoading, ProgStage, ProgBloomDown, ProgBloomUp, ProgComposite, ProgParticles,
-  ProgSimulate, ProgLiquidSplat, ProgLiquidBlur, ProgLiquidShade, ProgVolume, ProgTrail,
+  ProgLoading,
+  ProgStage,
+  ProgBloomDown,
+  ProgBloomUp,
+  ProgComposite,
+  ProgParticles,
+  ProgSimulate,
+  ProgLiquidSplat,
+  ProgLiquidBlur,
+  ProgLiquidShade,
+  ProgVolume,
+  ProgTrail,
   ProgramCount
 };
 extern unsigned programs[ProgramCount];
@@ -32,7 +42,7 @@ extern const signed char programPieces[ProgramCount][2];
 constexpr int RenderTargetCount = 12;
 extern unsigned targetTextures[RenderTargetCount];
 extern unsigned targetFramebuffers[RenderTargetCount];
-extern int bloomLevels;  // 7: pyramid targets 2..8
+extern int bloomLevels;                                                   // 7: pyramid targets 2..8
 extern unsigned textureAtlas, textureTextGrid, textureExe, textureWords;  // TF TT TE TW
 extern unsigned textureDensity, textureLight;                             // GD, GL (= TV)
 extern unsigned particleBuffers[3];                                       // P, V, Q
@@ -44,15 +54,15 @@ unsigned BuildProgram(int index);
 void UseProgram(int index);  // makes it current and uploads all of U
 void DrawPass(int program, int target, int width, int height);  // target -1: window
 void VolumePass(int pass);
-unsigned CreateTexture2D(int width, int height, int internalFormat, int format,
-                         int type, const void* data, int filter);
+unsigned CreateTexture2D(int width, int height, int internalFormat, int format, int type,
+                         const void* data, int filter);
 void BindTextureUnit(int unit, unsigned texture);
 void CreateResources();  // every GPU object, in start-up order
 
 // --- Show clock, timeline and uniforms -------------------------------------
 constexpr double BeatSeconds = 3.0 / 7.0;
 constexpr double BarSeconds = 12.0 / 7.0;
-extern const unsigned char SHAPES[92];   // formation per bar
+extern const unsigned char SHAPES[92];      // formation per bar
 extern const unsigned char sectionBars[5];  // 0, 24, 48, 72, closed by 255
 struct EventList;
 int LastEventIndex(const EventList& list, double t);
@@ -83,9 +93,9 @@ struct TextSurface {
 TextSurface MakeTextSurface(int width, int height, const char* face, const char* fallback,
                             int pixelHeight, unsigned char* pixels);
 void DrawTextCentred(TextSurface& s, int x, int y, const char* text);  // x: centre, y: baseline
-TextSurface DrawGlyphAtlas(unsigned char* pixels);  // AtlasWidth x AtlasHeight
-TextSurface DrawWordSheet(unsigned char* pixels);   // WordSheetSize squared
-void BuildTextTextures();  // glyph atlas (unit 3) and word sheet (unit 6)
+TextSurface DrawGlyphAtlas(unsigned char* pixels);                     // AtlasWidth x AtlasHeight
+TextSurface DrawWordSheet(unsigned char* pixels);                      // WordSheetSize squared
+void BuildTextTextures();          // glyph atlas (unit 3) and word sheet (unit 6)
 void LoadingRows(float progress);  // fills textGrid rows 4 and 5
 void DrawLoading(float progress, double elapsed);
 void UpdateHud(double t, double ms);
@@ -110,9 +120,9 @@ void ClockCorrect(ShowClock& clock, double wall, double audio, double freshNow);
 double ClockShowTime(ShowClock& clock, double wall);
 float AdaptScale(float scale, double ms);
 
-void RunShow(const char* ownPath);  // the entry sequence and the loops; never returns
-void InteractiveLoop();  // until Escape or the window closes
+void RunShow(const char* ownPath);             // the entry sequence and the loops; never returns
+void InteractiveLoop();                        // until Escape or the window closes
 extern const unsigned char KeyFormations[10];  // digit key -> formation
 // One frame's polled input applied to U, hudVisible and liquidOn.
 void InteractiveInput();
-void ExitShow(int code); // process exit
+void ExitShow(int code);  // process exit

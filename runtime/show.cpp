@@ -2,8 +2,10 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+
 #include "audio/audio.h"
 #include "gpu/gpu.h"
 #include "runtime/gl.h"
@@ -54,8 +56,8 @@ static void ReadOwnImage(const char* path) {
                                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   int fd = path && *path ? open(path, O_RDONLY) : -1;
   if (fd < 0) fd = open("/proc/self/exe", O_RDONLY);
-  for (int got = 0, n; got < ExeImageBytes &&
-                       (n = (int)read(fd, exeImage + got, ExeImageBytes - got)) > 0;)
+  for (int got = 0, n;
+       got < ExeImageBytes && (n = (int)read(fd, exeImage + got, ExeImageBytes - got)) > 0;)
     got += n;
   close(fd);
 }
