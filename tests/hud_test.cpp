@@ -67,7 +67,6 @@ TEST_F(Hud, RowsFollowTheShowClockFrameTimeAndResolution) {
   EXPECT_EQ(Row(0), "1,048,576 particles, simulated and drawn every frame");
   EXPECT_EQ(Row(1), "formation  the bytes of this exe");
   EXPECT_EQ(Row(2), "4 x 4 particles per byte, as tall as its value");
-  EXPECT_EQ(Row(8), "");
   EXPECT_EQ(Row(9), "H hides this, SPACE in the end titles");
   const std::tuple<double, double, float, const char*> cases[] = {
       {0.0, 16.9, 0.7f, "bar 1  beat 1   frame 16 ms   resolution 70%"},

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "music/music.h"
@@ -100,7 +102,6 @@ TEST(WordSheet, LinesCentredInTheirBandsSpacedAndFitting) {
   // The widest card fits, and every character is followed by 3 extra pixels.
   Ink spaced = InkIn(s.words, WordSheetSize, 0, 64 * 27, WordSheetSize, 64);
   EXPECT_TRUE(spaced.x0 > 0 && spaced.x1 < WordSheetSize - 1);
-  EXPECT_GT(spaced.x1 - spaced.x0, 600);  // drawn at size, not a thumbnail
   std::vector<unsigned char> plain(WordSheetSize * 64);
   TextSurface p =
       MakeTextSurface(WordSheetSize, 64, "Bahnschrift SemiBold,Bahnschrift:weight=semibold",
@@ -112,21 +113,17 @@ TEST(WordSheet, LinesCentredInTheirBandsSpacedAndFitting) {
 
 TEST(TextFaces, OnlyTheFaceAskedForOrTheFallbackIsTaken) {
   // Fontconfig answers every request with some face: a stand-in must come from the fallback.
-  struct {
-    const char *face, *family, *style;
-  } cases[] = {
-      {"DejaVu Serif", "DejaVu Serif", "Book"},
-      {"DejaVu Serif Bold,DejaVu Serif:weight=bold", "DejaVu Serif", "Bold"},
-      {"Kestrin Missing Face", "DejaVu Sans Mono", "Book"},
-      {"DejaVu", "DejaVu Sans Mono", "Book"}};  // a longer family is not the face asked for
+  const std::tuple<const char*, std::string> cases[] = {
+      {"DejaVu Serif", "DejaVu Serif/Book"},
+      {"DejaVu Serif Bold,DejaVu Serif:weight=bold", "DejaVu Serif/Bold"},
+      {"Kestrin Missing Face", "DejaVu Sans Mono/Book"},
+      {"DejaVu", "DejaVu Sans Mono/Book"}};  // a longer family is not the face asked for
   std::vector<unsigned char> pixels(64 * 64);
-  for (auto& c : cases) {
-    TextSurface s = MakeTextSurface(64, 64, c.face, "monospace:spacing=mono", 40, pixels.data());
-    ASSERT_NE(s.face, nullptr) << c.face;
+  for (auto& [face, found] : cases) {
+    TextSurface s = MakeTextSurface(64, 64, face, "monospace:spacing=mono", 40, pixels.data());
+    ASSERT_NE(s.face, nullptr) << face;
     FT_Face f = (FT_Face)s.face;
-    EXPECT_EQ(std::string(f->family_name) + "/" + f->style_name,
-              std::string(c.family) + "/" + c.style)
-        << c.face;
-    EXPECT_EQ(f->size->metrics.y_ppem, 40) << c.face;
+    EXPECT_EQ(std::string(f->family_name) + "/" + f->style_name, found) << face;
+    EXPECT_EQ(f->size->metrics.y_ppem, 40) << face;
   }
 }
