@@ -14,8 +14,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 "$tool" --wav "$tmp/song.wav" --events "$tmp/events.txt" || fail "capture failed"
 # RIFF, WAVE, PCM, 2 channels, 44,100 Hz, 16 bits, 7,182,000 frames of data.
 head=$(od -An -tx1 -N44 "$tmp/song.wav" | tr -d ' \n')
-[ "$head" = 52494646e45ab60157415645666d7420100000000100020044ac000010b102000400100064617461c05ab601 ] ||
-  fail "WAV header $head"
+want=52494646e45ab60157415645666d7420100000000100020044ac000010b102000400100064617461c05ab601
+[ "$head" = "$want" ] || fail "WAV header $head"
 [ "$(stat -c %s "$tmp/song.wav")" -eq $((44 + 7182000 * 4)) ] || fail "WAV size"
 "$tool" --exe "$build/kestrin" --events "$tmp/events2.txt" || fail "capture with --exe failed"
 cmp -s "$tmp/events.txt" "$tmp/events2.txt" || fail "events differ between runs"
