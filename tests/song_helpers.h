@@ -8,17 +8,14 @@
 #include "music/music.h"
 #include "runtime/runtime.h"
 
-// Extra floats after every test track, filled with a sentinel, to catch writes
-// at 7,182,000 and beyond.
+// Sentinel floats after every test track catch writes at 7,182,000 and beyond.
 constexpr int GuardFloats = 200000;
 constexpr float Sentinel = 12345.0f;
 
 inline void LoadShowImage() {
   static unsigned char image[ExeImageBytes];
-  if (FILE* f = fopen(KESTRIN_BUILD_DIR "/kestrin", "rb")) {
-    fread(image, 1, sizeof image, f);
-    fclose(f);
-  }
+  if (FILE* f = fopen(KESTRIN_BUILD_DIR "/kestrin", "rb"))
+    fread(image, 1, sizeof image, f), fclose(f);
   exeImage = image;
 }
 
@@ -32,13 +29,15 @@ inline void AllocGroups() {
   for (int g = 0; g < 4; g++)
     trackGroups[g] = {GuardedTrack(), GuardedTrack(), GuardedTrack(),
                       g == 0 || g == 3 ? GuardedTrack() : nullptr};
+  for (VoiceControl& v : voiceControl)
+    v = {(float*)calloc(ControlFrames, 4), (float*)calloc(ControlFrames, 4),
+         (float*)calloc(ControlFrames, 4)};
 }
 
 inline void FreeGroups() {
-  for (TrackGroup& t : trackGroups) {
-    free(t.left), free(t.right), free(t.sendA), free(t.sendB);
-    t = {};
-  }
+  for (TrackGroup& t : trackGroups)
+    free(t.left), free(t.right), free(t.sendA), free(t.sendB), t = {};
+  for (VoiceControl& v : voiceControl) free(v.pitch), free(v.level), free(v.vowel), v = {};
 }
 
 inline bool GuardsIntact() {
@@ -47,17 +46,4 @@ inline bool GuardsIntact() {
       for (int i = 0; b && i < GuardFloats; i++)
         if (b[SongFrames + i] != Sentinel) return false;
   return true;
-}
-
-inline void AllocVoiceControl() {
-  for (VoiceControl& v : voiceControl)
-    v = {(float*)calloc(ControlFrames, 4), (float*)calloc(ControlFrames, 4),
-         (float*)calloc(ControlFrames, 4)};
-}
-
-inline void FreeVoiceControl() {
-  for (VoiceControl& v : voiceControl) {
-    free(v.pitch), free(v.level), free(v.vowel);
-    v = {};
-  }
 }
