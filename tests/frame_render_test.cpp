@@ -23,35 +23,25 @@ class Frame : public ::testing::Test {
 
 static double BarTime(double bar) { return bar * 12.0 / 7.0; }
 
-static void ExpectFiniteAndBlendOff() {
-  for (int t : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11}) {
-    std::vector<float> data = ReadTarget(t, t == 9 ? 1 : 4);
-    EXPECT_TRUE(std::all_of(data.begin(), data.end(), [](float v) { return std::isfinite(v); }))
-        << t;
-  }
-  GLint s[3];
-  glGetIntegerv(GL_BLEND_SRC_RGB, &s[0]), glGetIntegerv(GL_BLEND_DST_RGB, &s[1]);
-  glGetIntegerv(GL_BLEND_EQUATION_RGB, &s[2]);
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  EXPECT_EQ(std::vector<GLint>(s, s + 3), (std::vector<GLint>{GL_ONE, GL_ONE, GL_FUNC_ADD}));
-}
-
 // A ball around the camera's target shows in the middle of the window
 // whatever the shot and the render scale, in a finite, not black frame.
 TEST_F(Frame, ParticlesLightTheMiddleOfAFiniteNonBlackFrame) {
   PlaceBall(0, -0.2f, 0, 0.5f, 16);
-  const struct {
-    double bar;
-    float scale;
-  } cases[] = {{3.3, 1.0f},    // slow orbit
-               {26.3, 0.7f},   // drop: random shot, beams and lasers
-               {25.0, 0.7f},   // drop with the liquid surface
-               {66.5, 0.5f}};  // pillared hall
-  for (auto& c : cases) {
-    SCOPED_TRACE(c.bar);
+  // Slow orbit; a drop's random shot with beams and lasers; a drop with the
+  // liquid; the pillared hall.
+  for (auto [bar, scale] : {std::pair{3.3, 1.0f}, {26.3, 0.7f}, {25.0, 0.7f}, {66.5, 0.5f}}) {
+    SCOPED_TRACE(bar);
     glClearTexImage(targetTextures[11], 0, GL_RGBA, GL_FLOAT, zero);  // no older trails
-    RenderFrame(BarTime(c.bar), c.scale);
-    ExpectFiniteAndBlendOff();
+    RenderFrame(BarTime(bar), scale);
+    for (int t : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11}) {
+      std::vector<float> v = ReadTarget(t, t == 9 ? 1 : 4);
+      EXPECT_TRUE(std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x); })) << t;
+    }
+    GLint s[3];  // the blend state a frame leaves
+    glGetIntegerv(GL_BLEND_SRC_RGB, &s[0]), glGetIntegerv(GL_BLEND_DST_RGB, &s[1]);
+    glGetIntegerv(GL_BLEND_EQUATION_RGB, &s[2]);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_EQ(std::vector<GLint>(s, s + 3), (std::vector<GLint>{GL_ONE, GL_ONE, GL_FUNC_ADD}));
     std::vector<unsigned char> image = ReadWindow();
     double sum = 0, cx = 0, cy = 0, n = 0;
     for (int y = 0; y < Height; y++)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "runtime/runtime.h"
@@ -12,31 +13,23 @@
 
 class Stage : public ::testing::Test {
  protected:
-  static unsigned probe, framebuffer;
+  static unsigned probe;
   static void SetUpTestSuite() {
     OpenHeadless(64, 64);
     BuildAllPrograms();
     const char* main =
         "layout(location=10) uniform vec4 X[2];out vec4 o;void main(){"
         "o=vec4(stage(X[0].xyz,normalize(X[1].xyz)),1);}";
-    const char* sources[3] = {shaderPieces[1], shaderPieces[2], main};
-    unsigned vs = glCreateShader(GL_VERTEX_SHADER), fs = glCreateShader(GL_FRAGMENT_SHADER);
-    glShaderSource(vs, 1, &shaderPieces[0], nullptr);
-    glShaderSource(fs, 3, sources, nullptr);
-    glCompileShader(vs);
-    glCompileShader(fs);
+    const char *vs[1] = {shaderPieces[0]}, *fs[3] = {shaderPieces[1], shaderPieces[2], main};
     probe = glCreateProgram();
-    glAttachShader(probe, vs);
-    glAttachShader(probe, fs);
+    for (auto [type, n, src] : {std::tuple{GL_VERTEX_SHADER, 1, vs}, {GL_FRAGMENT_SHADER, 3, fs}}) {
+      unsigned shader = glCreateShader(type);
+      glShaderSource(shader, n, src, nullptr);
+      glCompileShader(shader);
+      glAttachShader(probe, shader);
+    }
     glLinkProgram(probe);
     ASSERT_EQ(ProgramLog(probe), "");
-    unsigned texture;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, 1, 1, 0, GL_RGBA, GL_FLOAT, nullptr);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
   }
   void SetUp() override {
     for (auto& v : U)
@@ -55,7 +48,7 @@ class Stage : public ::testing::Test {
     glUseProgram(probe);
     glUniform4fv(0, 8, &U[0][0]);
     glUniform4fv(10, 2, x);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, targetFramebuffers[0]);  // a float target
     glViewport(0, 0, 1, 1);
     glDrawArrays(GL_TRIANGLES, 0, 3);
     float rgba[4];
@@ -63,7 +56,7 @@ class Stage : public ::testing::Test {
     return rgba[0] + rgba[1] + rgba[2];
   }
 };
-unsigned Stage::probe, Stage::framebuffer;
+unsigned Stage::probe;
 
 // A ray across searchlight beam 1, 2 units below its source: the beam adds
 // light during a drop only (the interactive mode has no drops).

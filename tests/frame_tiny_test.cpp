@@ -13,8 +13,8 @@ TEST(TinyDisplay, PyramidLevelsClampToOnePixelAndStayFinite) {
     glBindTexture(GL_TEXTURE_2D, targetTextures[k]);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-    EXPECT_EQ(w, std::max(100 >> (k - 1), 1)) << "target " << k;
-    EXPECT_EQ(h, std::max(40 >> (k - 1), 1)) << "target " << k;
+    EXPECT_EQ(std::pair(w, h), std::pair(std::max(100 >> (k - 1), 1), std::max(40 >> (k - 1), 1)))
+        << k;
   }
   PlaceBall(0, -0.2f, 0, 0.5f, 16);
   // Outside the used area, a value that stands out if any tap weighs it
