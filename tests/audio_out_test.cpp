@@ -15,9 +15,10 @@
 
 TEST(ChunkPlan, QueuesTheRestOfTheSongInFourSecondChunks) {
   // start, chunks, frames in the last chunk (504,000 bytes from the start)
-  const std::tuple<int, int, int> cases[] = {{0, 41, 126000}, {5443199, 10, 151201},
-                                             {SongFrames - 1, 1, 1}, {SongFrames, 0, 0},
-                                             {2147483647, 0, 0}};
+  const std::tuple<int, int, int> cases[] = {
+      {0, 41, 126000},        {5443199, 10, 151201}, {SongFrames - 176401, 2, 1},
+      {SongFrames - 1, 1, 1}, {SongFrames, 0, 0},    {SongFrames + 99, 0, 0},
+      {2147483647, 0, 0}};
   for (auto [start, chunks, last] : cases) {
     int frames[AudioMaxChunks];
     ASSERT_EQ(AudioChunkPlan(start, frames), chunks) << "start " << start;

@@ -141,7 +141,8 @@ TEST(Loop, RestartsTheMusicAtBar72AndWrapsWithoutAReset) {
     auto [formation, hud, t, dt, startFrame] = expect[i];
     const Seen& s = seen[i];  // no particle reset, no resolution adaptation
     EXPECT_EQ(std::make_tuple(s.formation, s.hud, s.startFrame, s.reset, s.scale),
-              std::make_tuple(formation, hud, startFrame, 0.0f, 0.55f)) << "frame " << i;
+              std::make_tuple(formation, hud, startFrame, 0.0f, 0.55f))
+        << "frame " << i;
     EXPECT_NEAR(s.t, t, 1e-4) << "frame " << i;
     EXPECT_NEAR(s.dt, dt, 1e-4) << "frame " << i;
   }

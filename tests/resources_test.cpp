@@ -2,9 +2,11 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 #include <tuple>
+
 #include "runtime/runtime.h"
 #include "tests/gl_harness.h"
 
@@ -17,12 +19,12 @@ class Resources : public ::testing::Test {
 };
 
 TEST_F(Resources, BlobDecodesToTheSeventeenPiecesInOrder) {
-  const char* names[17] = {"00_fullscreen.vert", "01_header.glsl", "02_library.glsl",
-                           "03_loading.frag", "04_stage.frag", "05_bloom_down.frag",
-                           "06_bloom_up.frag", "07_composite.frag", "08_particles.vert",
-                           "09_particles.frag", "10_simulate.comp", "11_liquid_splat.vert",
-                           "12_liquid_splat.frag", "13_liquid_blur.frag",
-                           "14_liquid_shade.frag", "15_volume.comp", "16_trail.frag"};
+  const char* names[17] = {"00_fullscreen.vert",   "01_header.glsl",      "02_library.glsl",
+                           "03_loading.frag",      "04_stage.frag",       "05_bloom_down.frag",
+                           "06_bloom_up.frag",     "07_composite.frag",   "08_particles.vert",
+                           "09_particles.frag",    "10_simulate.comp",    "11_liquid_splat.vert",
+                           "12_liquid_splat.frag", "13_liquid_blur.frag", "14_liquid_shade.frag",
+                           "15_volume.comp",       "16_trail.frag"};
   for (int i = 0; i < 17; i++) {
     std::stringstream file;
     file << std::ifstream(std::string(KESTRIN_SOURCE_DIR "/gpu/glsl/") + names[i]).rdbuf();
@@ -39,8 +41,8 @@ TEST_F(Resources, AllTwelveProgramsCompileAndLink) {
 }
 
 TEST_F(Resources, RenderTargetsHaveTheirSizesAndFormats) {
-  const int expect[12][2] = {{1920, 1080}, {1920, 1080}, {960, 540}, {480, 270},
-                             {240, 135},   {120, 67},    {60, 33},   {30, 16},
+  const int expect[12][2] = {{1920, 1080}, {1920, 1080}, {960, 540},   {480, 270},
+                             {240, 135},   {120, 67},    {60, 33},     {30, 16},
                              {15, 8},      {1920, 1080}, {1920, 1080}, {1920, 1080}};
   for (int k = 0; k < 12; k++) {
     GLint w, h, format;
@@ -49,8 +51,7 @@ TEST_F(Resources, RenderTargetsHaveTheirSizesAndFormats) {
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
     EXPECT_EQ(std::make_tuple(w, h, format),
-              std::make_tuple(expect[k][0], expect[k][1],
-                              k == 9 || k == 10 ? GL_R32F : GL_RGBA16F))
+              std::make_tuple(expect[k][0], expect[k][1], k == 9 || k == 10 ? GL_R32F : GL_RGBA16F))
         << "target " << k;
     glBindFramebuffer(GL_FRAMEBUFFER, targetFramebuffers[k]);
     EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), (GLenum)GL_FRAMEBUFFER_COMPLETE);

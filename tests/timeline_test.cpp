@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -84,12 +85,9 @@ TEST(Schedule, ShaderLibraryCarriesTheCpuTable) {
   const std::string library = shaderPieces[2], head = "const int SHAPES[92]=int[](";
   size_t at = library.find(head);
   ASSERT_NE(at, std::string::npos) << "no SHAPES table in the shader library";
-  const char* p = library.c_str() + at + head.size();
+  std::istringstream table(library.substr(at + head.size()));
   std::vector<int> values;
-  for (char* end; *p && *p != ')'; p = end == p ? p + 1 : end) {  // skip commas, line breaks
-    long v = strtol(p, &end, 10);
-    if (end != p) values.push_back((int)v);
-  }
+  for (int v; table >> v; table.ignore(1)) values.push_back(v);  // stops at the ')'
   ASSERT_EQ(values, std::vector<int>(SHAPES, SHAPES + 92));
 }
 
