@@ -1,5 +1,4 @@
-// Where the formations put the particles: from beyond the snap distance one
-// step lands every particle on its target; the dancers run several steps.
+// Formation targets: from beyond the snap distance one step lands on them.
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -56,8 +55,8 @@ TEST_F(Formation, FractalsKeepTheirHoles) {
     for (int level = 0; level < 4; level++, sc /= 3) {
       V3 o = {std::round(q.x / sc), std::round(q.y / sc), std::round(q.z / sc)};
       if (level == 0) first.insert((int)(o.x + 1) * 9 + (int)(o.y + 1) * 3 + (int)(o.z + 1));
-      bad += (o.x == 0) + (o.y == 0) + (o.z == 0) > 1 || std::fabs(o.x) > 1 || std::fabs(o.y) > 1 ||
-             std::fabs(o.z) > 1;
+      bad += (o.x == 0) + (o.y == 0) + (o.z == 0) > 1 || std::max({o.x, o.y, o.z}) > 1 ||
+             std::min({o.x, o.y, o.z}) < -1;
       q = q - o * sc;
     }
   }
@@ -99,8 +98,7 @@ TEST_F(Formation, TunnelOceanAndFireworksSitOnTheirTargets) {
 }
 
 TEST_F(Formation, DancersStandOnTheFloor) {
-  // From random points in a box round its dancer, each particle springs onto
-  // its nearest limb; feet reach 0.03 below the floor at -2.4, heads 1.4 up.
+  // Springing from a box round its dancer; feet 0.03 below the floor at -2.4.
   for (int shape : {16, 17}) {   // the dancer, and the crew of five
     auto at = [&](uint32_t i) {  // the particle's dancer
       int d = shape == 17 ? (int)(i % 5) - 2 : 0;

@@ -17,14 +17,8 @@ class Advance : public ::testing::Test {
  protected:
   void SetUp() override {
     simulateStep = [](double t, double dt, int reset) { calls.push_back({t, dt, reset}); };
-    simTime = -1.0;
   }
   void TearDown() override { simulateStep = SimulateStep; }
-  std::vector<Call> To(double target, double maxStep = 0.05) {
-    calls.clear();
-    AdvanceSimulation(target, maxStep);
-    return calls;
-  }
 };
 
 TEST_F(Advance, ResetsWhereDueThenContiguousSubStepsOfAtMostTheMaximum) {
@@ -45,8 +39,9 @@ TEST_F(Advance, ResetsWhereDueThenContiguousSubStepsOfAtMostTheMaximum) {
       {50 * bar, 30 * bar, 0.05, 24 * bar, 206, 0},      // ... or from the section's start
   };
   for (auto& k : cases) {
-    simTime = k.from;
-    auto c = To(k.to, k.maxStep);
+    simTime = k.from, calls.clear();
+    AdvanceSimulation(k.to, k.maxStep);
+    auto c = calls;
     SCOPED_TRACE(testing::Message() << k.from << " to " << k.to);
     double t = k.from;
     if (k.resetAt != none) {  // a reset takes no time; sub-steps go on from it

@@ -1,5 +1,4 @@
-// Shared by the simulation tests: vector maths, the final spin undone, and
-// particle state written straight into the buffers.
+// Shared by the simulation tests: vector maths and particle state set directly.
 #pragma once
 #include <GL/gl.h>
 #include <GL/glext.h>

@@ -45,8 +45,7 @@ TEST_F(Step, FarFromItsTargetAParticleSnapsWithoutAStreak) {
 }
 
 TEST_F(Step, AttractorsNeverSnapStayBoundedAndKeepMoving) {
-  // Entered as in the show: the lorenz after the galaxy, the aizawa after the
-  // ocean (whose corners are 9.9 out).
+  // As in the show: the lorenz after the galaxy, the aizawa after the ocean.
   const struct {
     double before, bar;
     float bound;
@@ -115,8 +114,7 @@ static std::vector<T> ReadGrid(GLuint tex, GLenum format, GLenum type) {
 static int Cell(int x, int y, int z) { return (z * 64 + y) * 64 + x; }
 
 TEST_F(Step, OnlyParticlesInsideTheLightBoxCastAndReceiveShadow) {
-  // k particles in cell (10, 40, 20); all others just outside the box on
-  // every side, near the sphere's targets so nothing snaps.
+  // k particles in cell (10, 40, 20), the rest just outside each side, unsnapped.
   const int k = 1000;
   const V3 cell = {-6 + 12 * 10.5f / 64, Floor + 9 * 40.5f / 64, -6 + 12 * 20.5f / 64};
   const V3 outside[6] = {{-6.1f, 0, 0}, {6.05f, 0, 0},  {0, Floor - 0.1f, 0},
