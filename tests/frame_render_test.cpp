@@ -33,11 +33,10 @@ TEST_F(Frame, FramesAreFiniteLitInTheMiddleAndLeaveTheBlendState) {
       std::vector<float> v = ReadTarget(t, t == 9 ? 1 : 4);
       EXPECT_TRUE(std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x); })) << t;
     }
-    GLint s[3];
-    glGetIntegerv(GL_BLEND_SRC_RGB, &s[0]), glGetIntegerv(GL_BLEND_DST_RGB, &s[1]);
-    glGetIntegerv(GL_BLEND_EQUATION_RGB, &s[2]);
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_EQ(std::vector<GLint>(s, s + 3), (std::vector<GLint>{GL_ONE, GL_ONE, GL_FUNC_ADD}));
+    const GLenum state[3] = {GL_BLEND_SRC_RGB, GL_BLEND_DST_RGB, GL_BLEND_EQUATION_RGB};
+    std::vector<GLint> s = {glIsEnabled(GL_BLEND), 0, 0, 0};
+    for (int k = 0; k < 3; k++) glGetIntegerv(state[k], &s[k + 1]);
+    EXPECT_EQ(s, (std::vector<GLint>{GL_FALSE, GL_ONE, GL_ONE, GL_FUNC_ADD}));
     std::vector<unsigned char> image = ReadWindow();
     double sum = 0, cx = 0, cy = 0, n = 0;
     for (int i = 0; i < Width * Height; i++) {
@@ -48,8 +47,7 @@ TEST_F(Frame, FramesAreFiniteLitInTheMiddleAndLeaveTheBlendState) {
     }
     EXPECT_GT(sum / (Width * Height), 30.0) << "frame is black";
     ASSERT_GT(n, 20);
-    EXPECT_NEAR(cx / n, Width * 0.5, 3.0);
-    EXPECT_NEAR(cy / n, Height * 0.5, 3.0);
+    EXPECT_LT(std::hypot(cx / n - Width / 2, cy / n - Height / 2), 3.0);
   }
 }
 
@@ -80,8 +78,7 @@ TEST_F(Frame, StreaksProjectAndReflectOnlyAboveScale04) {
         if (!k) sx += l * (x + 0.5), sy += l * (y + 0.5);
       }
     ASSERT_GT(lit[0], 0);
-    EXPECT_NEAR(sx / lit[0], spot[0][0], 1.5);
-    EXPECT_NEAR(sy / lit[0], spot[0][1], 1.5);
+    EXPECT_LT(std::hypot(sx / lit[0] - spot[0][0], sy / lit[0] - spot[0][1]), 1.5);
     if (scale > 0.4f)
       EXPECT_TRUE(lit[1] > 0.02 * lit[0] && lit[1] < 0.5 * lit[0]) << lit[1] / lit[0];
     else
@@ -116,29 +113,22 @@ TEST_F(Frame, TrailsAndLiquidOnlyInTheirBars) {
     RenderFrame(BarTime(c.bar), 0.5f);
     std::vector<float> second = ReadTarget(11, 4);
     double a = 0, b = 0;  // in the area only: older frames leave texels outside
-    int untouched = 0, through = 0, covered = 0, shaded = 0;
+    int untouched = 0, covered = 0, unshaded = 0, changed = 0;
     for (int y = 0; y < h; y++)
       for (int x = 0; x < w; x++) {
         size_t i = (size_t)y * Width + x;
-        bool same = memcmp(&scene[i * 4], &liquid[i * 4], 12) == 0;
+        bool same = memcmp(&scene[i * 4], &liquid[i * 4], 12) == 0, splat = depth[i] < 1000;
         a += first[i * 4], b += second[i * 4], untouched += liquid[i * 4] == -5;
-        if (depth[i] > 1000)
-          through += same;
-        else
-          covered++, shaded += !same;
+        covered += splat, unshaded += splat && same, changed += !splat && !same;
       }
     ASSERT_GT(a, 1.0);
     if (c.persist)
       EXPECT_NEAR(b / a, 0.88, 0.005);
     else
       EXPECT_EQ(b, 0.0);
-    if (!c.liquid) {
-      EXPECT_EQ(untouched, w * h);
-      continue;
-    }
-    EXPECT_EQ(untouched, 0);
-    EXPECT_GT(covered, 30);
-    EXPECT_EQ(through, w * h - covered);
-    EXPECT_GT(shaded, covered * 9 / 10);
+    EXPECT_EQ(untouched, c.liquid ? 0 : w * h);
+    if (c.liquid)
+      EXPECT_TRUE(covered > 30 && unshaded < covered / 10 && changed == 0)
+          << covered << " " << unshaded << " " << changed;
   }
 }

@@ -1,11 +1,10 @@
 // The shader library's stage function, evaluated for single rays by a probe
-// program (header + library + a small main); the liquid's depth blur.
+// program (header + library + a small main).
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 #include "runtime/runtime.h"
 #include "tests/gl_harness.h"
@@ -74,30 +73,4 @@ TEST_F(Stage, PillarsStandOnTheirCircleOnlyInBars64To72) {
       bool hall = bar >= 64 && bar < 72;
       EXPECT_TRUE(hall ? diff > 0.01f : diff < 1e-6f) << "bar " << bar << " pillar " << k;
     }
-}
-
-// One horizontal pass of the bilateral depth blur: background stays, a noisy
-// surface is smoothed, the depth jump between two surfaces survives.
-TEST_F(Stage, LiquidBlurSmoothsSurfacesKeepsEdgesAndBackground) {
-  constexpr int N = 64;  // columns 0..19 background, 20..41 a surface at 5, 42..63 at 6
-  std::vector<float> depth(N * N), surface(N * N), out;
-  unsigned seed = 1;
-  for (int i = 0; i < N * N; i++) {
-    seed = seed * 1664525u + 1013904223u;
-    surface[i] = i % N < 20 ? 10000 : i % N < 42 ? 5 : 6;
-    depth[i] = surface[i] + (i % N < 20 ? 0 : ((seed >> 8) / 16777216.0f - 0.5f) * 0.04f);
-  }
-  glBindTexture(GL_TEXTURE_2D, targetTextures[9]);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, N, N, GL_RED, GL_FLOAT, depth.data());
-  BindTextureUnit(1, targetTextures[9]);
-  U[6][0] = U[6][1] = N, U[6][2] = 0;  // horizontal
-  DrawPass(ProgLiquidBlur, 10, N, N);
-  out = ReadTarget(10, 1);
-  double rough[2] = {0, 0};  // squared deviation from the surface, before and after
-  for (int i = 0; i < N * N; i++) {
-    EXPECT_NEAR(out[i], surface[i], i % N < 20 ? 0 : 0.02f) << i;  // no bleeding
-    if (i % N >= 24 && i % N < 38)
-      rough[0] += std::pow(depth[i] - surface[i], 2), rough[1] += std::pow(out[i] - surface[i], 2);
-  }
-  EXPECT_LT(rough[1], 0.25 * rough[0]);
 }
