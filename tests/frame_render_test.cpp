@@ -22,7 +22,7 @@ static double BarTime(double bar) { return bar * 12.0 / 7.0; }
 
 // Slow orbit; a drop with beams and lasers; a drop with the liquid; the
 // pillared hall: every target finite, the window not black, the ball in its
-// middle, the blend state left as specified.
+// middle, blending left off and additive.
 TEST_F(Frame, FramesAreFiniteLitInTheMiddleAndLeaveTheBlendState) {
   PlaceBall(0, -0.2f, 0, 0.5f, 16);
   for (auto [bar, scale] : {std::pair{3.3, 1.0f}, {26.3, 0.7f}, {25.0, 0.7f}, {66.5, 0.5f}}) {
