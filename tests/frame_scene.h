@@ -1,5 +1,5 @@
-// Particles placed by hand for the frame tests, and a CPU copy of the
-// slow-orbit camera so a test knows where they must project.
+// Particles placed by hand, and a CPU copy of the slow-orbit camera so a test
+// knows where they must project.
 #pragma once
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -10,8 +10,8 @@
 #include "gpu/gpu.h"
 #include "runtime/runtime.h"
 
-// Particles at rest on a ball of radius r around c, fully lit; only one in
-// every `every` is on it, the others under the floor, where nothing draws them.
+// Particles at rest on a ball of radius r around c, fully lit; all but one in
+// `every` hidden under the floor.
 inline void PlaceBall(float cx, float cy, float cz, float r, int every = 1) {
   std::vector<float> p((size_t)ParticleCount * 4);
   for (int i = 0; i < ParticleCount; i++) {
@@ -26,8 +26,7 @@ inline void PlaceBall(float cx, float cy, float cz, float r, int every = 1) {
   }
 }
 
-// Pixel position of world point x under the slow-orbit camera at bar, in a
-// w x h render area.
+// Pixel position of world point x under the slow-orbit camera, w x h area.
 inline void ProjectOrbit(double bar, const float x[3], float w, float h, float out[2]) {
   double t = bar * 1.7142857, a = 0.13 * t + 1, el = 0.3 + 0.15 * std::sin(0.11 * t), d = 7.5;
   double ro[3] = {std::cos(a) * std::cos(el) * d, std::sin(el) * d, std::sin(a) * std::cos(el) * d};

@@ -8,30 +8,25 @@
 TEST(TinyDisplay, PyramidLevelsClampToOnePixelAndStayFinite) {
   OpenHeadless(100, 40);  // 40 >> 6 = 0
   BuildAllPrograms();
-  for (int k = 2; k <= 8; k++) {
-    GLint w, h;
-    glBindTexture(GL_TEXTURE_2D, targetTextures[k]);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-    EXPECT_EQ(std::pair(w, h), std::pair(std::max(100 >> (k - 1), 1), std::max(40 >> (k - 1), 1)))
-        << k;
-  }
   PlaceBall(0, -0.2f, 0, 0.5f, 16);
-  // Outside the used area, a value that stands out if any tap weighs it
-  // (not NaN: a zero-weight neighbour of an edge tap may still be fetched).
+  // Outside the used area, a value that stands out if any tap weighs it (not
+  // NaN: a zero-weight neighbour of an edge tap may still be fetched).
   const float poison[4] = {10000, 10000, 10000, 10000};
   for (float scale : {1.0f, 0.2f}) {
     SCOPED_TRACE(scale);
     for (int k = 2; k <= 8; k++) glClearTexImage(targetTextures[k], 0, GL_RGBA, GL_FLOAT, poison);
     RenderFrame(25.0 * 12 / 7, scale);  // with the liquid surface too
     int w = (int)(100 * scale), h = (int)(40 * scale);
-    for (int k = 2; k <= 8; k++) {  // the level's used area, which the passes write and read
-      int lw = std::max(w >> (k - 1), 1), lh = std::max(h >> (k - 1), 1),
-          stride = std::max(100 >> (k - 1), 1);
+    for (int k = 2; k <= 8; k++) {
+      GLint size[2], stride = std::max(100 >> (k - 1), 1);
+      glBindTexture(GL_TEXTURE_2D, targetTextures[k]);
+      glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &size[0]);
+      glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &size[1]);
+      EXPECT_EQ(std::pair(size[0], size[1]), std::pair(stride, std::max(40 >> (k - 1), 1))) << k;
       std::vector<float> level = ReadTarget(k, 4);
-      size_t bad = 0;
-      for (int y = 0; y < lh; y++)
-        for (int x = 0; x < lw * 4; x++) {
+      size_t bad = 0;  // in the used area, which the passes write and read
+      for (int y = 0; y < std::max(h >> (k - 1), 1); y++)
+        for (int x = 0; x < std::max(w >> (k - 1), 1) * 4; x++) {
           float v = level[(size_t)y * stride * 4 + x];
           bad += !(std::isfinite(v) && v < 100);  // the scene's texels are at most 64
         }
