@@ -67,8 +67,7 @@ awk -v d="${audio:-0}" 'BEGIN { exit !(d > 0.97 && d < 1.03) }' ||
 # --- Interrupted: neither the final file nor a temporary remains (nor any from above).
 "$capture" --video "$dir/cut.mp4" --to 60 --fps 30 --size 160x90 2>/dev/null &
 pid=$!
-sleep 4
-kill -INT $pid
+sleep 4 && kill -INT $pid
 wait $pid && fail "interrupted: status 0"
 [ ! -e "$dir/cut.mp4" ] || fail "interrupted: left cut.mp4"
 left=$(find "$dir" -name '.part*')
