@@ -1,91 +1,61 @@
-# kestrin-capture end to end: bad requests, a still, two identical captures,
-# a short video with its soundtrack, and an interrupted capture.
-# Usage: sh capture_test.sh BUILD_DIR
+# kestrin-capture end to end. Usage: sh capture_test.sh BUILD_DIR
 capture="$1/kestrin-capture"
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# Nothing but the final files may be left: no temporaries beside them.
-no_leftovers() {
-  left=$(find "$dir" -name '.part*')
-  [ -z "$left" ] || fail "$1: temporary files left: $left"
-}
-
-# Gray levels of an image, decoded by ffmpeg with CRC checks on.
-gray_max() {
-  ffmpeg -v error -err_detect crccheck+explode -i "$1" -f rawvideo -pix_fmt gray - |
-    od -An -tu1 -v | tr -s ' ' '\n' | sort -n | tail -1
-}
-
 # --- Bad requests: status 2, a message naming the fault, no file written.
 while IFS='|' read -r args message; do
   # shellcheck disable=SC2086
   "$capture" $args >/dev/null 2>"$dir/err"
   status=$?
-  [ $status -eq 2 ] || fail "[$args]: status $status, want 2"
-  grep -q -- "$message" "$dir/err" || fail "[$args]: message '$(cat "$dir/err")' lacks '$message'"
+  [ $status -eq 2 ] && grep -q -- "$message" "$dir/err" ||
+    fail "[$args]: status $status, message '$(cat "$dir/err")', want 2 and '$message'"
   [ ! -e "$dir/x.mp4" ] && [ ! -e "$dir/x.png" ] || fail "[$args]: wrote an output file"
 done <<EOF
-|usage
 --bogus|usage
 --video|--video needs a value
---video $dir/x.mp4 --fps 0|--fps
 --video $dir/x.mp4 --fps 2.5|--fps
---video $dir/x.mp4 --size 640|--size
 --video $dir/x.mp4 --size 16x16|--size
 --video $dir/x.mp4 --size 321x180|even width and height
 --video $dir/x.mp4 --from 5 --to 3|--from < --to
 --video $dir/x.mp4 --to 170|--from < --to
---video $dir/x.mp4 --from -1|--from < --to
 --video $dir/x.mp4 --at 3|--at belongs to --png
 --video $dir/x.mp4 --png $dir/x.png --at 1|choose one
 --video $dir/x.mp4 --wav $dir/x.wav|run apart
 --png $dir/x.png|--png needs --at
---png $dir/x.png --at 161|--at must lie within the show
 --png $dir/x.png --at -0.5|--at must lie within the show
---png $dir/x.png --at 1s|is not a number
 --png $dir/x.png --at nan|is not a number
 --png $dir/x.png --at 3 --to 4|--png takes --at
 --png $dir/x.png --at 3 --settle 0|--settle
---video $dir/missing/x.mp4 --to 1|cannot write $dir/missing/x.mp4
 --png $dir/missing/x.png --at 1|cannot write $dir/missing/x.png
---png $dir --at 1|it is a directory
 --frames $dir/missing/deeper --to 1|cannot create $dir/missing/deeper
 --png $dir/x.png --at 1 --exe $dir/no-such-show|cannot read the show binary
 EOF
 PATH=/nonexistent "$capture" --video "$dir/x.mp4" --to 1 2>"$dir/err"
 [ $? -eq 2 ] && grep -q ffmpeg "$dir/err" || fail "missing ffmpeg: $(cat "$dir/err")"
-no_leftovers "bad requests"
 
-# --- A still: the requested size (not 16:9, and over one stored deflate block
-# so rows straddle blocks), valid CRCs and Adler sum, and not black.
+# --- A still of the requested size (over one deflate block), valid CRCs, not black.
 "$capture" --png "$dir/still.png" --at 41.25 --settle 0.05 --size 200x120 2>"$dir/err" ||
   fail "still: $(cat "$dir/err")"
 size=$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 "$dir/still.png")
 [ "$size" = "200,120" ] || fail "still: size '$size', want 200,120"
-brightest=$(gray_max "$dir/still.png")
+brightest=$(ffmpeg -v error -err_detect crccheck+explode -i "$dir/still.png" -f rawvideo \
+  -pix_fmt gray - | od -An -tu1 -v | tr -s ' ' '\n' | sort -n | tail -1)
 [ "${brightest:-0}" -gt 16 ] || fail "still: black (brightest gray level '$brightest')"
-no_leftovers "still"
 
-# --- Two captures of the same span give the same bytes, frame for frame.
+# --- Two captures of the same span give the same frames, byte for byte.
 for run in a b; do
   "$capture" --frames "$dir/$run" --from 41.2 --to 41.4 --fps 15 --size 160x90 2>"$dir/err" ||
     fail "frames $run: $(cat "$dir/err")"
 done
-[ "$(ls "$dir/a")" = "$(printf '000000.png\n000001.png\n000002.png')" ] ||
-  fail "frames: files $(ls "$dir/a" | tr '\n' ' '), want 000000..000002.png"
-for frame in "$dir"/a/*.png; do
-  cmp -s "$frame" "$dir/b/${frame##*/}" || fail "frames: ${frame##*/} differs between runs"
-done
-no_leftovers "frames"
+[ "$(ls "$dir/a" | tr '\n' ' ')" = "000000.png 000001.png 000002.png " ] &&
+  diff -r "$dir/a" "$dir/b" >/dev/null || fail "frames: $(ls "$dir/a" "$dir/b" | tr '\n' ' ')"
 
-# --- A short video: a frame for every time from + k / fps before --to (0 to
-# 0.9 s: 10 frames) and the soundtrack under them (1 s).
+# --- A short video: frames at from + k / fps before --to (10), and 1 s of soundtrack.
 "$capture" --video "$dir/clip.mp4" --from 0 --to 0.95 --fps 10 --size 160x90 2>"$dir/err" ||
   fail "video: $(cat "$dir/err")"
-grep -q "10/10 frames" "$dir/err" || fail "video: no progress reaching 10/10 frames"
 frames=$(ffprobe -v error -count_frames -select_streams v:0 \
   -show_entries stream=nb_read_frames -of csv=p=0 "$dir/clip.mp4")
 [ "$frames" = "10" ] || fail "video: $frames frames, want 10"
@@ -93,18 +63,15 @@ audio=$(ffprobe -v error -select_streams a:0 -show_entries stream=duration -of c
   "$dir/clip.mp4")
 awk -v d="${audio:-0}" 'BEGIN { exit !(d > 0.97 && d < 1.03) }' ||
   fail "video: soundtrack of '$audio' s, want 1 s"
-no_leftovers "video"
 
-# --- Interrupted: neither the final file nor a temporary remains.
+# --- Interrupted: neither the final file nor a temporary remains (nor any from above).
 "$capture" --video "$dir/cut.mp4" --to 60 --fps 30 --size 160x90 2>/dev/null &
 pid=$!
-sleep 4
-kill -INT $pid
-wait $pid
-status=$?
-[ $status -ne 0 ] || fail "interrupted: status 0"
+sleep 4 && kill -INT $pid
+wait $pid && fail "interrupted: status 0"
 [ ! -e "$dir/cut.mp4" ] || fail "interrupted: left cut.mp4"
-no_leftovers "interrupted"
+left=$(find "$dir" -name '.part*')
+[ -z "$left" ] || fail "temporary files left: $left"
 
 [ $failures -eq 0 ] && echo "capture: all checks passed"
 [ $failures -eq 0 ]
