@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "audio/audio.h"
 #include "music/music.h"
 #include "runtime/runtime.h"
@@ -38,6 +40,12 @@ inline void FreeGroups() {
   for (TrackGroup& t : trackGroups)
     free(t.left), free(t.right), free(t.sendA), free(t.sendB), t = {};
   for (VoiceControl& v : voiceControl) free(v.pitch), free(v.level), free(v.vowel), v = {};
+}
+
+inline void ClearGroups(int from, int len) {
+  for (TrackGroup& t : trackGroups)
+    for (float* b : {t.left, t.right, t.sendA, t.sendB})
+      if (b) memset(b + from, 0, std::min(len, SongFrames - from) * sizeof(float));
 }
 
 inline bool GuardsIntact() {

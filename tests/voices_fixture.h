@@ -1,8 +1,6 @@
 // Group 0's tracks and the VoiceControl arrays for the voice tests and
 // benchmarks: allocated once, cleared per case.
 #pragma once
-#include <sys/mman.h>
-
 #include <cstring>
 #include <initializer_list>
 
@@ -11,25 +9,19 @@
 #include "music/music.h"
 #include "runtime/runtime.h"
 
-inline float* VoiceBuffer(size_t n) {
-  return (float*)mmap(0, n * 4, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-}
-
 inline void ClearTracks() {
   TrackGroup& tg = trackGroups[0];
   for (float* t : {tg.left, tg.right, tg.sendA, tg.sendB}) memset(t, 0, SongFrames * sizeof(float));
 }
 
 inline void ClearVoiceData() {
+  auto buf = [](size_t n) { return (float*)Pages(n * sizeof(float)); };  // ResetSong unmaps
   for (VoiceControl& vc : voiceControl) {
-    if (!vc.pitch)
-      vc = {VoiceBuffer(ControlFrames), VoiceBuffer(ControlFrames), VoiceBuffer(ControlFrames)};
+    if (!vc.pitch) vc = {buf(ControlFrames), buf(ControlFrames), buf(ControlFrames)};
     for (float* a : {vc.pitch, vc.level, vc.vowel}) memset(a, 0, ControlFrames * sizeof(float));
   }
   TrackGroup& tg = trackGroups[0];
-  if (!tg.left)
-    tg = {VoiceBuffer(SongFrames), VoiceBuffer(SongFrames), VoiceBuffer(SongFrames),
-          VoiceBuffer(SongFrames)};
+  if (!tg.left) tg = {buf(SongFrames), buf(SongFrames), buf(SongFrames), buf(SongFrames)};
   phonemeEventCount = 0;
   ClearTracks();
 }
@@ -38,17 +30,13 @@ inline void ClearVoiceData() {
 inline void ArrangeSong() {
   static unsigned char image[ExeImageBytes];  // the glitches read it; voices do not
   exeImage = image;
-  ResetSong();
-  ClearVoiceData();
-  ArrangementRenderer(0);
+  ResetSong(), ClearVoiceData(), ArrangementRenderer(0);
 }
 
 // Frames [start/64, end/64) of a voice: pitch, level, vowel morphing v0 to v1.
 inline void SetNote(int voice, int start, int end, float note, float level, float v0, float v1) {
-  int f0 = start / 64, f1 = end / 64;
-  for (int f = f0; f < f1 && f < ControlFrames; f++) {
-    voiceControl[voice].pitch[f] = note;
-    voiceControl[voice].level[f] = level;
-    voiceControl[voice].vowel[f] = v0 + (float)(f - f0) / (f1 - f0) * (v1 - v0);
-  }
+  const VoiceControl& vc = voiceControl[voice];
+  for (int f0 = start / 64, f1 = end / 64, f = f0; f < f1 && f < ControlFrames; f++)
+    vc.pitch[f] = note, vc.level[f] = level,
+    vc.vowel[f] = v0 + (float)(f - f0) / (f1 - f0) * (v1 - v0);
 }
