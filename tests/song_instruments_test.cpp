@@ -13,7 +13,6 @@ class Instruments : public ::testing::Test {
   static void SetUpTestSuite() { AllocGroups(); }
   static void TearDownTestSuite() { FreeGroups(); }
   void SetUp() override { memset(eventLists, 0, sizeof eventLists), ResetInstrumentCaches(); }
-  static void Clear(int from, int len) { ClearGroups(from, len); }
   // The group's buffers over [from, from + len), concatenated.
   static std::vector<float> Take(int g, int from, int len) {
     std::vector<float> v;
@@ -61,7 +60,7 @@ TEST_F(Instruments, PureExactAndConfined) {
   const int A = 1000000, B = 3000000, Span = 180000;
   for (const Voice& v : voices) {
     SCOPED_TRACE(v.name);
-    Clear(A, Span), Clear(B, Span);
+    ClearGroups(A, Span), ClearGroups(B, Span);
     for (int th = 0; th < 4; th++)
       if (th != v.thread) v.play(th, A);
     for (int g = 0; g < 4; g++)
@@ -69,7 +68,7 @@ TEST_F(Instruments, PureExactAndConfined) {
     v.play(v.thread, A);
     std::vector<float> first = Take(v.thread, A, Span);
     voices[0].play(1, B), voices[17].play(3, B + 500), voices[13].play(2, B + 900);
-    Clear(A, Span), v.play(v.thread, A);
+    ClearGroups(A, Span), v.play(v.thread, A);
     EXPECT_EQ(first, Take(v.thread, A, Span));
     const float *L = trackGroups[v.thread].left + A, *R = trackGroups[v.thread].right + A;
     double energy = 0;
@@ -81,7 +80,7 @@ TEST_F(Instruments, PureExactAndConfined) {
     EXPECT_TRUE(GuardsIntact());
   }
   // A swell ending past the end still writes the samples before it.
-  Clear(SongFrames - 1000, 1000), Swell(1, SongFrames + 500, 2000, 0.8f);
+  ClearGroups(SongFrames - 1000, 1000), Swell(1, SongFrames + 500, 2000, 0.8f);
   EXPECT_NE(0.0f, trackGroups[1].left[SongFrames - 1]);
   EXPECT_TRUE(GuardsIntact());
 }
@@ -90,7 +89,7 @@ TEST_F(Instruments, PureExactAndConfined) {
 // eighth distinct decay is rendered on its own, never cached.
 TEST_F(Instruments, HatCache) {
   auto hat = [&](int start, float decay) {
-    Clear(start, HatMaxSamples), Hat(1, start, 1.0f, decay, 0.5f);
+    ClearGroups(start, HatMaxSamples), Hat(1, start, 1.0f, decay, 0.5f);
     return std::vector<float>(trackGroups[1].left + start, trackGroups[1].left + start + 30000);
   };
   std::vector<float> nine = hat(100000, 9);
@@ -108,9 +107,9 @@ TEST_F(Instruments, HatCache) {
 // A pluck too low for the 4,096-sample string (8.2 Hz: period 5,389) stays
 // inside it and leaves the next pluck unchanged.
 TEST_F(Instruments, PluckBelowTheStringLength) {
-  Clear(0, 300000), Pluck(3, 200000, 65, 0.2f, 0.5f, 0.25f);
+  ClearGroups(0, 300000), Pluck(3, 200000, 65, 0.2f, 0.5f, 0.25f);
   std::vector<float> clean = Take(3, 200000, 88200);
-  ResetInstrumentCaches(), Clear(0, 300000), Pluck(3, 0, 0, 0.3f, 0.5f, 0.5f);
+  ResetInstrumentCaches(), ClearGroups(0, 300000), Pluck(3, 0, 0, 0.3f, 0.5f, 0.5f);
   std::vector<float> low = Take(3, 0, 88200);
   for (float x : low) ASSERT_TRUE(isfinite(x));
   EXPECT_NE(low, std::vector<float>(low.size()));

@@ -1,13 +1,8 @@
 // Group 0's tracks and the VoiceControl arrays for the voice tests and
 // benchmarks: allocated once, cleared per case.
 #pragma once
-#include <cstring>
-#include <initializer_list>
-
-#include "audio/audio.h"
 #include "audio/voices.h"
-#include "music/music.h"
-#include "runtime/runtime.h"
+#include "tests/song_helpers.h"
 
 inline void ClearTracks() {
   TrackGroup& tg = trackGroups[0];
@@ -15,22 +10,17 @@ inline void ClearTracks() {
 }
 
 inline void ClearVoiceData() {
-  auto buf = [](size_t n) { return (float*)Pages(n * sizeof(float)); };  // ResetSong unmaps
-  for (VoiceControl& vc : voiceControl) {
-    if (!vc.pitch) vc = {buf(ControlFrames), buf(ControlFrames), buf(ControlFrames)};
+  if (!trackGroups[0].left) AllocGroups();
+  if (!voiceControl[0].pitch) AllocControl();
+  for (VoiceControl& vc : voiceControl)
     for (float* a : {vc.pitch, vc.level, vc.vowel}) memset(a, 0, ControlFrames * sizeof(float));
-  }
-  TrackGroup& tg = trackGroups[0];
-  if (!tg.left) tg = {buf(SongFrames), buf(SongFrames), buf(SongFrames), buf(SongFrames)};
   phonemeEventCount = 0;
   ClearTracks();
 }
 
 // The song's own words, phonemes and choir control, as worker 0 arranges them.
 inline void ArrangeSong() {
-  static unsigned char image[ExeImageBytes];  // the glitches read it; voices do not
-  exeImage = image;
-  ResetSong(), ClearVoiceData(), ArrangementRenderer(0);
+  LoadShowImage(), ResetSong(), ClearVoiceData(), ArrangementRenderer(0);
 }
 
 // Frames [start/64, end/64) of a voice: pitch, level, vowel morphing v0 to v1.

@@ -1,13 +1,13 @@
 // Speech: formant look-ahead, stop closures and bursts, the noise filter's
-// high-pass and band-pass, event joins and the tail before a pause.
+// high-pass and band-pass, and the tail before a pause.
 #include <gtest/gtest.h>
 
 #include "tests/voices_fixture.h"
 
-// One event per phoneme character, back to back, at the given level.
-static int Say(const char* phonemes, int start, int length, float level = 1.0f) {
+// One event per phoneme character, back to back; returns the end.
+static int Say(const char* phonemes, int start, int length) {
   for (const char* c = phonemes; *c; c++, start += length)
-    phonemeEvents[phonemeEventCount++] = {start, length, (uint8_t)PhonemeIndex(*c), 55, level};
+    phonemeEvents[phonemeEventCount++] = {start, length, (uint8_t)PhonemeIndex(*c), 55, 1.0f};
   return start;
 }
 
