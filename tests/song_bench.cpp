@@ -3,39 +3,21 @@
 #include <benchmark/benchmark.h>
 #include <pthread.h>
 #include <stdint.h>
-#include <stdio.h>
-#include <string.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <time.h>
 
 #include <string>
 
-#include "audio/audio.h"
-#include "music/music.h"
-#include "runtime/runtime.h"
+#include "tests/song_helpers.h"
 
-static double Now() {
+// Wall time, or the calling thread's CPU time: less disturbed on a shared machine.
+static double Clock(clockid_t c = CLOCK_MONOTONIC) {
   timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
+  clock_gettime(c, &t);
   return t.tv_sec + t.tv_nsec * 1e-9;
 }
-
-static void LoadImage() {
-  static unsigned char image[ExeImageBytes];
-  if (FILE* f = fopen(KESTRIN_BUILD_DIR "/kestrin", "rb")) {
-    fread(image, 1, sizeof image, f);
-    fclose(f);
-  }
-  exeImage = image;
-}
-
-// CPU time of the calling thread: less disturbed than wall time on a shared machine.
-static double ThreadCpu() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec * 1e-9;
-}
+static double ThreadCpu() { return Clock(CLOCK_THREAD_CPUTIME_ID); }
 
 static double PeakMegabytes() {
   rusage u;
@@ -48,35 +30,35 @@ static float* Track() { return (float*)Pages((size_t)SongFrames * 4); }
 static double workerSeconds[4], workerCpu[4];
 static void* TimedWorker(void* arg) {
   int g = (int)(intptr_t)arg;
-  double t0 = Now(), c0 = ThreadCpu();
+  double t0 = Clock(), c0 = ThreadCpu();
   RenderWorker(g);
-  workerSeconds[g] = Now() - t0;
+  workerSeconds[g] = Clock() - t0;
   workerCpu[g] = ThreadCpu() - c0;
   return 0;
 }
 
 // The job's own steps, each timed: the same work as SongRenderThread.
 static void BM_SongPhases(benchmark::State& state) {
-  LoadImage();
+  LoadShowImage();
   double phase = 0, mix = 0, mixCpu = 0, w[4] = {}, wc[4] = {};
   for (auto _ : state) {
     ResetSong();
     for (int v = 0; v < 5; v++)
       voiceControl[v] = {(float*)Pages(ControlFrames * 4), (float*)Pages(ControlFrames * 4),
                          (float*)Pages(ControlFrames * 4)};
-    double t0 = Now();
+    double t0 = Clock();
     pthread_t th[4];
     for (int g = 0; g < 4; g++) {
       trackGroups[g] = {Track(), Track(), Track(), g == 0 || g == 3 ? Track() : 0};
       pthread_create(&th[g], 0, TimedWorker, (void*)(intptr_t)g);
     }
     for (int g = 0; g < 4; g++) pthread_join(th[g], 0);
-    double t1 = Now();
+    double t1 = Clock();
     double c1 = ThreadCpu();
     SortEventLists();
     songBuffer = (short*)Pages((size_t)SongFrames * 4);
     MasterMix();
-    double t2 = Now();
+    double t2 = Clock();
     phase += t1 - t0, mix += t2 - t1, mixCpu += ThreadCpu() - c1;
     for (int g = 0; g < 4; g++) w[g] += workerSeconds[g], wc[g] += workerCpu[g];
     for (int g = 0; g < 4; g++) {
@@ -100,7 +82,7 @@ BENCHMARK(BM_SongPhases)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealT
 
 // The job exactly as the show runs it, start to songProgress 100.
 static void BM_SongJob(benchmark::State& state) {
-  LoadImage();
+  LoadShowImage();
   for (auto _ : state) {
     ResetSong();
     SongRenderThread();

@@ -1,8 +1,10 @@
-// Shared set-up for the song tests: the show's bytes and zeroed track groups.
+// Shared set-up for the song and voice tests: the show's bytes and zeroed track groups.
 #pragma once
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
+
+#include <algorithm>
 
 #include "audio/audio.h"
 #include "music/music.h"
@@ -11,6 +13,7 @@
 // Sentinel floats after every test track catch writes at 7,182,000 and beyond.
 constexpr int GuardFloats = 200000;
 constexpr float Sentinel = 12345.0f;
+constexpr size_t TrackBytes = (SongFrames + GuardFloats) * sizeof(float);
 
 inline void LoadShowImage() {
   static unsigned char image[ExeImageBytes];
@@ -20,24 +23,36 @@ inline void LoadShowImage() {
 }
 
 inline float* GuardedTrack() {
-  float* t = (float*)calloc(SongFrames + GuardFloats, sizeof(float));
-  for (int i = 0; i < GuardFloats; i++) t[SongFrames + i] = Sentinel;
+  float* t = (float*)Pages(TrackBytes);
+  std::fill(t + SongFrames, t + SongFrames + GuardFloats, Sentinel);
   return t;
+}
+
+// Pages, as the job's own: ResetSong unmaps the control arrays.
+inline void AllocControl() {
+  for (VoiceControl& v : voiceControl)
+    for (float** a : {&v.pitch, &v.level, &v.vowel}) *a = (float*)Pages(ControlFrames * 4);
 }
 
 inline void AllocGroups() {
   for (int g = 0; g < 4; g++)
     trackGroups[g] = {GuardedTrack(), GuardedTrack(), GuardedTrack(),
                       g == 0 || g == 3 ? GuardedTrack() : nullptr};
-  for (VoiceControl& v : voiceControl)
-    v = {(float*)calloc(ControlFrames, 4), (float*)calloc(ControlFrames, 4),
-         (float*)calloc(ControlFrames, 4)};
+  AllocControl();
 }
 
 inline void FreeGroups() {
   for (TrackGroup& t : trackGroups)
-    free(t.left), free(t.right), free(t.sendA), free(t.sendB), t = {};
-  for (VoiceControl& v : voiceControl) free(v.pitch), free(v.level), free(v.vowel), v = {};
+    for (float** b : {&t.left, &t.right, &t.sendA, &t.sendB})
+      if (*b) munmap(*b, TrackBytes), *b = nullptr;
+  for (VoiceControl& v : voiceControl)
+    for (float** a : {&v.pitch, &v.level, &v.vowel}) munmap(*a, ControlFrames * 4), *a = nullptr;
+}
+
+inline void ClearGroups(int from, int len) {
+  for (TrackGroup& t : trackGroups)
+    for (float* b : {t.left, t.right, t.sendA, t.sendB})
+      if (b) memset(b + from, 0, std::min(len, SongFrames - from) * sizeof(float));
 }
 
 inline bool GuardsIntact() {

@@ -23,10 +23,3 @@ static void BM_VoiceJob(benchmark::State& state) { Voices(state, false); }
 static void BM_VoiceJobOneAtATime(benchmark::State& state) { Voices(state, true); }
 BENCHMARK(BM_VoiceJob)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_VoiceJobOneAtATime)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
-
-static void BM_Speech(benchmark::State& state) {
-  static bool arranged = (ArrangeSong(), true);
-  (void)arranged;
-  for (auto _ : state) SpeechSynth();
-}
-BENCHMARK(BM_Speech)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();

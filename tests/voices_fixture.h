@@ -1,19 +1,8 @@
 // Group 0's tracks and the VoiceControl arrays for the voice tests and
 // benchmarks: allocated once, cleared per case.
 #pragma once
-#include <sys/mman.h>
-
-#include <cstring>
-#include <initializer_list>
-
-#include "audio/audio.h"
 #include "audio/voices.h"
-#include "music/music.h"
-#include "runtime/runtime.h"
-
-inline float* VoiceBuffer(size_t n) {
-  return (float*)mmap(0, n * 4, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-}
+#include "tests/song_helpers.h"
 
 inline void ClearTracks() {
   TrackGroup& tg = trackGroups[0];
@@ -21,34 +10,23 @@ inline void ClearTracks() {
 }
 
 inline void ClearVoiceData() {
-  for (VoiceControl& vc : voiceControl) {
-    if (!vc.pitch)
-      vc = {VoiceBuffer(ControlFrames), VoiceBuffer(ControlFrames), VoiceBuffer(ControlFrames)};
+  if (!trackGroups[0].left) AllocGroups();
+  if (!voiceControl[0].pitch) AllocControl();
+  for (VoiceControl& vc : voiceControl)
     for (float* a : {vc.pitch, vc.level, vc.vowel}) memset(a, 0, ControlFrames * sizeof(float));
-  }
-  TrackGroup& tg = trackGroups[0];
-  if (!tg.left)
-    tg = {VoiceBuffer(SongFrames), VoiceBuffer(SongFrames), VoiceBuffer(SongFrames),
-          VoiceBuffer(SongFrames)};
   phonemeEventCount = 0;
   ClearTracks();
 }
 
 // The song's own words, phonemes and choir control, as worker 0 arranges them.
 inline void ArrangeSong() {
-  static unsigned char image[ExeImageBytes];  // the glitches read it; voices do not
-  exeImage = image;
-  ResetSong();
-  ClearVoiceData();
-  ArrangementRenderer(0);
+  LoadShowImage(), ResetSong(), ClearVoiceData(), ArrangementRenderer(0);
 }
 
 // Frames [start/64, end/64) of a voice: pitch, level, vowel morphing v0 to v1.
 inline void SetNote(int voice, int start, int end, float note, float level, float v0, float v1) {
-  int f0 = start / 64, f1 = end / 64;
-  for (int f = f0; f < f1 && f < ControlFrames; f++) {
-    voiceControl[voice].pitch[f] = note;
-    voiceControl[voice].level[f] = level;
-    voiceControl[voice].vowel[f] = v0 + (float)(f - f0) / (f1 - f0) * (v1 - v0);
-  }
+  const VoiceControl& vc = voiceControl[voice];
+  for (int f0 = start / 64, f1 = end / 64, f = f0; f < f1 && f < ControlFrames; f++)
+    vc.pitch[f] = note, vc.level[f] = level,
+    vc.vowel[f] = v0 + (float)(f - f0) / (f1 - f0) * (v1 - v0);
 }

@@ -1,5 +1,4 @@
-// One choir singer rendered the plain way, one sample at a time with every
-// step in order: the lane-parallel renderer must match it bit for bit.
+// One choir singer, one sample at a time: the lane-parallel renderer must match it bit for bit.
 #pragma once
 #include <cmath>
 
