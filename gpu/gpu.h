@@ -10,6 +10,7 @@ void SimulateStep(double t, double dt, int reset);
 // Brings simTime to target in steps of at most maxStep, resetting at section
 // starts and when the clock went backwards.
 void AdvanceSimulation(double target, double maxStep);
+double SectionStart(double t);  // seconds of the last section start not after t
 // The step AdvanceSimulation calls: SimulateStep, replaced only by tests.
 extern void (*simulateStep)(double t, double dt, int reset);
 

@@ -16,10 +16,15 @@ void SimulateStep(double t, double dt, int reset) {
   kglMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT);
 }
 
-void AdvanceSimulation(double target, double maxStep) {
-  double sectionStart = 0;
+double SectionStart(double t) {
+  double start = 0;
   for (int k = 0; sectionBars[k] != 255; k++)
-    if (sectionBars[k] * BarSeconds <= target) sectionStart = sectionBars[k] * BarSeconds;
+    if (sectionBars[k] * BarSeconds <= t) start = sectionBars[k] * BarSeconds;
+  return start;
+}
+
+void AdvanceSimulation(double target, double maxStep) {
+  double sectionStart = SectionStart(target);
   // A new section, or the clock went backwards: start over from the section's first bar.
   if (sectionStart > simTime || simTime > target) {
     simTime = sectionStart;

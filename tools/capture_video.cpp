@@ -447,13 +447,6 @@ static int PrepareShow() {
   return 0;
 }
 
-static double SectionStart(double t) {
-  double start = 0;
-  for (int k = 0; sectionBars[k] != 255; k++)
-    if (sectionBars[k] * BarSeconds <= t) start = sectionBars[k] * BarSeconds;
-  return start;
-}
-
 // Every target starts black, so what the trails carry over does not depend
 // on what the driver left in fresh memory.
 static void ClearTargets() {
