@@ -15,7 +15,6 @@ extern short* songBuffer;
 void StartSongRender();  // starts SongRenderThread; returns at once
 void SongRenderThread();
 void RenderWorker(int group);
-void* Pages(size_t bytes);  // zero-filled pages from the system, huge where it can
 void MasterMix();           // track groups and the KICK list -> songBuffer
 float KickEnvelope(int d);  // ducking envelope d samples after a kick, 0..1
 void SortEventLists();      // stable, ascending; once, after the workers

@@ -1,10 +1,10 @@
 // The master: ducked dry mix, echo, reverb, DC removal, bus compressor, the
 // two edits, the look-ahead limiter, soft clip and 16-bit output.
 #include <math.h>
-#include <sys/mman.h>
 
 #include "audio/audio.h"
 #include "music/music.h"
+#include "runtime/platform.h"
 
 constexpr int EchoLength = 14175;  // three quarters of a beat
 constexpr int EarlyLength = 1100;  // 24.9 ms pre-delay
@@ -31,8 +31,7 @@ void MasterMix() {
   int total = 2 * EchoLength + EarlyLength;
   for (int k = 0; k < 8; k++) total += ReverbLengths[k];
   for (int k = 0; k < 4; k++) total += AllpassLengths[k];
-  float* mem = (float*)mmap(0, total * sizeof(float), PROT_READ | PROT_WRITE,
-                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  float* mem = (float*)Pages(total * sizeof(float));
   float *echoA = mem, *echoB = echoA + EchoLength, *early = echoB + EchoLength;
   float *line[8], *allpass[4], *next = early + EarlyLength;
   float gain[8], damp[8] = {};

@@ -1,32 +1,19 @@
 // The song render job: buffers, the four workers, the sort, the master mix.
-#include <pthread.h>
 #include <string.h>
-#include <sys/mman.h>
 
 #include "audio/audio.h"
 #include "music/instruments.h"
+#include "runtime/platform.h"
 
 std::atomic<int> songProgress;
 std::atomic<int> workerProgress[4];
 short* songBuffer;
 
-// Committed, zero-filled pages; the producers only ever add into them. Huge
-// pages: a whole song of 4 KB page faults costs a fifth of the render.
-void* Pages(size_t bytes) {
-  void* p = mmap(0, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  madvise(p, bytes, MADV_HUGEPAGE);
-  return p;
-}
 static float* Track() { return (float*)Pages((size_t)SongFrames * sizeof(float)); }
 
 void RenderWorker(int group) {
   ArrangementRenderer(group);
   if (group == 0) RenderVoices();
-}
-
-static void* WorkerEntry(void* group) {
-  RenderWorker((int)(intptr_t)group);
-  return 0;
 }
 
 // Ascending by time; an entry moves left only past strictly greater times, so
@@ -53,14 +40,14 @@ void SongRenderThread() {
     float** a[3] = {&voiceControl[v].pitch, &voiceControl[v].level, &voiceControl[v].vowel};
     for (int i = 0; i < 3; i++) *a[i] = (float*)Pages(ControlFrames * sizeof(float));
   }
-  pthread_t worker[4];
+  ThreadHandle worker[4];
   for (int g = 0; g < 4; g++) {
     TrackGroup& t = trackGroups[g];
     t.left = Track(), t.right = Track(), t.sendA = Track();
     if (g == 0 || g == 3) t.sendB = Track();
-    pthread_create(&worker[g], 0, WorkerEntry, (void*)(intptr_t)g);
+    worker[g] = StartThread(RenderWorker, g);
   }
-  for (int g = 0; g < 4; g++) pthread_join(worker[g], 0);
+  WaitThreads(worker, 4);
   SortEventLists();
   songBuffer = (short*)Pages((size_t)SongFrames * 4);
   MasterMix();
@@ -68,21 +55,15 @@ void SongRenderThread() {
     TrackGroup& t = trackGroups[g];
     float** slot[4] = {&t.left, &t.right, &t.sendA, &t.sendB};
     for (int i = 0; i < 4; i++)
-      if (*slot[i]) munmap(*slot[i], (size_t)SongFrames * sizeof(float)), *slot[i] = 0;
+      FreePages(*slot[i], (size_t)SongFrames * sizeof(float)), *slot[i] = 0;
   }
   songProgress.exchange(100);
 }
 
-static void* SongEntry(void*) {
-  SongRenderThread();
-  return 0;
-}
+static void SongEntry(int) { SongRenderThread(); }
 
-void StartSongRender() {
-  pthread_t t;
-  pthread_create(&t, 0, SongEntry, 0);
-  pthread_detach(t);
-}
+// The handle is not kept: nothing ever waits for the song thread.
+void StartSongRender() { StartThread(SongEntry, 0); }
 
 void ResetSong() {
   memset(eventLists, 0, sizeof eventLists);
@@ -90,10 +71,9 @@ void ResetSong() {
   phonemeEventCount = 0;
   for (int v = 0; v < 5; v++) {
     float** a[3] = {&voiceControl[v].pitch, &voiceControl[v].level, &voiceControl[v].vowel};
-    for (int i = 0; i < 3; i++)
-      if (*a[i]) munmap(*a[i], ControlFrames * sizeof(float)), *a[i] = 0;
+    for (int i = 0; i < 3; i++) FreePages(*a[i], ControlFrames * sizeof(float)), *a[i] = 0;
   }
-  if (songBuffer) munmap(songBuffer, (size_t)SongFrames * 4), songBuffer = 0;
+  FreePages(songBuffer, (size_t)SongFrames * 4), songBuffer = 0;
   ResetInstrumentCaches();
   songProgress.exchange(0);
   for (int g = 0; g < 4; g++) workerProgress[g].exchange(0);

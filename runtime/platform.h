@@ -2,6 +2,7 @@
 // One implementation per platform, chosen at link time: platform_sdl.cpp for
 // the show on a desktop, platform_egl.cpp for headless tests and capture.
 #pragma once
+#include <stddef.h>
 
 // Keys the show polls.
 enum Key {
@@ -44,3 +45,14 @@ void SetCursorVisible(int visible);
 void* GLProcAddress(const char* name);
 
 double NowSeconds();  // monotonic, seconds since the first call
+
+// Kernel services, one implementation per operating system.
+void* Pages(size_t bytes);  // committed, zero-filled; 0 when the system has none left
+void FreePages(void* pages, size_t bytes);
+typedef void* ThreadHandle;
+ThreadHandle StartThread(void (*entry)(int), int argument);  // 0 when it cannot start
+void WaitThreads(const ThreadHandle* threads, int count);    // joins every one
+// Reads up to bytes of the program's own file (path from the entry, or the
+// system's own idea of it); returns the bytes read.
+int ReadOwnFile(const char* path, unsigned char* to, int bytes);
+void ExitShow(int code);  // process exit; the song threads may still run

@@ -125,4 +125,3 @@ void InteractiveLoop();                        // until Escape or the window clo
 extern const unsigned char KeyFormations[10];  // digit key -> formation
 // One frame's polled input applied to U, hudVisible and liquidOn.
 void InteractiveInput();
-void ExitShow(int code);  // process exit

@@ -1,8 +1,4 @@
 // The spine: entry sequence, loading display and the automatic show loop.
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -45,25 +41,9 @@ float AdaptScale(float scale, double ms) {
   return (float)(s < 0.35 ? 0.35 : s > 1.0 ? 1.0 : s);
 }
 
-void ExitShow(int code) {
-  fflush(stdout);
-  fflush(stderr);
-  _exit(code);  // the song threads may still run; nothing needs tearing down
-}
-
-static void ReadOwnImage(const char* path) {
-  exeImage = (unsigned char*)mmap(0, ExeImageBytes, PROT_READ | PROT_WRITE,
-                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  int fd = path && *path ? open(path, O_RDONLY) : -1;
-  if (fd < 0) fd = open("/proc/self/exe", O_RDONLY);
-  for (int got = 0, n;
-       got < ExeImageBytes && (n = (int)read(fd, exeImage + got, ExeImageBytes - got)) > 0;)
-    got += n;
-  close(fd);
-}
-
 void RunShow(const char* ownPath) {
-  ReadOwnImage(ownPath);
+  exeImage = (unsigned char*)Pages(ExeImageBytes);
+  ReadOwnFile(ownPath, exeImage, ExeImageBytes);
   if (!OpenShowWindow()) ExitShow(1);
   CreateResources();
   SetCursorVisible(0);

@@ -8,6 +8,7 @@
 
 #include "audio/audio.h"
 #include "music/music.h"
+#include "runtime/platform.h"
 #include "runtime/runtime.h"
 
 // Sentinel floats after every test track catch writes at 7,182,000 and beyond.
