@@ -97,8 +97,9 @@ int LzmaDecode(unsigned char* out, unsigned outSize, const unsigned char* in, un
   if (inSize < 5 || in[0]) return 0;
   for (i = 0; i < 5; i++) rc.code = rc.code << 8 | *rc.in++;
   if (rc.code == 0xFFFFFFFFu) return 0;
+  /* Each pass emits a byte or ends, so a truncated stream (read on as zero
+     bytes) also ends; it fails at the final check. */
   for (;;) {
-    if (rc.truncated) return 0;
     unsigned posState = pos & ((1u << pb) - 1);
     if (!Bit(&rc, probs + IS_MATCH + state * 16 + posState)) {
       if (pos >= outSize) return 0;
@@ -215,4 +216,20 @@ void X86Decode(unsigned char* data, unsigned size) {
       if (b == 0 || b == 0xFF) prevMask |= 0x10;
     }
   }
+}
+
+unsigned Crc32(const unsigned char* data, unsigned size) {
+  unsigned crc = ~0u;
+  while (size--) {
+    crc ^= *data++;
+    for (int k = 0; k < 8; k++) crc = crc >> 1 ^ (0xEDB88320u & (0 - (crc & 1)));
+  }
+  return ~crc;
+}
+
+int UnpackShow(unsigned char* out, unsigned outSize, const unsigned char* in, unsigned inSize,
+               unsigned short* probs, unsigned crc) {
+  if (!LzmaDecode(out, outSize, in, inSize, probs, SHOW_LC, SHOW_LP, SHOW_PB)) return 0;
+  X86Decode(out, outSize);
+  return Crc32(out, outSize) == crc;
 }

@@ -22,6 +22,21 @@ int LzmaDecode(unsigned char* out, unsigned outSize, const unsigned char* in, un
    that starts at stream position 0. */
 void X86Decode(unsigned char* data, unsigned size);
 
+/* CRC-32 as zlib and gzip compute it. */
+unsigned Crc32(const unsigned char* data, unsigned size);
+
+/* The packed show's stream settings: x86 filter, then LZMA1 with these. */
+#define SHOW_LC 3
+#define SHOW_LP 0
+#define SHOW_PB 0
+
+/* Unpacks the packed show: decodes, undoes the filter and checks the result
+   against its CRC-32, since a flipped bit early in a stream can decode into
+   different bytes without breaking the stream. Returns 1 when out holds the
+   show. probs: LZMA_PROBS(SHOW_LC, SHOW_LP) words of workspace. */
+int UnpackShow(unsigned char* out, unsigned outSize, const unsigned char* in, unsigned inSize,
+               unsigned short* probs, unsigned crc);
+
 #ifdef __cplusplus
 }
 #endif

@@ -9,10 +9,8 @@
    into its code. */
 #include "lzma_decode.c"
 
-extern const unsigned char showPayload[];
-extern const unsigned showPayloadBytes, showBytes;
-
-static char message[MAX_PATH + 160];
+/* showPayload, showPayloadBytes, showBytes, showCrc: from the pack script. */
+#include SHOW_PAYLOAD
 
 static char* Append(char* to, const char* text) {
   while (*text) *to++ = *text++;
@@ -21,7 +19,7 @@ static char* Append(char* to, const char* text) {
 
 /* One line, "<this file>: <why><name>", on stderr when one is attached (a
    console or a redirection), otherwise in a message box; then status 1. */
-static __declspec(noreturn) void Fail(const char* why, const char* name) {
+static __declspec(noreturn) void Fail(char* message, const char* why, const char* name) {
   char* end = message;
   while (*end) end++; /* the module path, read first */
   end = Append(Append(end, ": "), why);
@@ -36,20 +34,25 @@ static __declspec(noreturn) void Fail(const char* why, const char* name) {
   ExitProcess(1);
 }
 
-static void* Memory(SIZE_T bytes) {
+static void* Memory(char* message, SIZE_T bytes) {
   void* pages = VirtualAlloc(0, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-  if (!pages) Fail("not enough memory to unpack the show", 0);
+  if (!pages) Fail(message, "not enough memory to unpack the show", 0);
   return pages;
 }
 
-void Start(void) {
+/* Unpacks, maps and links the show; returns its entry. */
+static __attribute__((noinline)) DWORD (*Load(void))(void) {
+  char message[MAX_PATH + 160];
   GetModuleFileNameA(0, message, MAX_PATH);
+  /* Hidden from the optimiser, which would otherwise read the payload's
+     first bytes at compile time and never look at the file's. */
+  const unsigned char* payload = showPayload;
+  __asm__("" : "+r"(payload));
   unsigned probsAt = (showBytes + 1) & ~1u;
-  unsigned char* file = Memory(probsAt + 2 * LZMA_PROBS(3, 0));
-  if (!LzmaDecode(file, showBytes, showPayload, showPayloadBytes, (unsigned short*)(file + probsAt),
-                  3, 0, 0))
-    Fail("damaged file: the show inside does not unpack; download it again", 0);
-  X86Decode(file, showBytes);
+  unsigned char* file = Memory(message, probsAt + 2 * LZMA_PROBS(SHOW_LC, SHOW_LP));
+  if (!UnpackShow(file, showBytes, payload, showPayloadBytes, (unsigned short*)(file + probsAt),
+                  showCrc))
+    Fail(message, "damaged file: the show inside does not unpack; download it again", 0);
 
   /* The pack script has checked this image: x64, relocations of 64-bit
      addresses only, no TLS, no delayed imports, page-aligned sections. */
@@ -58,7 +61,7 @@ void Start(void) {
   IMAGE_DATA_DIRECTORY* dir = opt->DataDirectory;
   IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
   int count = nt->FileHeader.NumberOfSections, i;
-  unsigned char* base = Memory(opt->SizeOfImage);
+  unsigned char* base = Memory(message, opt->SizeOfImage);
   for (i = 0; i < (int)opt->SizeOfHeaders; i++) base[i] = file[i];
   for (IMAGE_SECTION_HEADER* s = sections; s < sections + count; s++)
     for (i = 0; i < (int)s->SizeOfRawData; i++)
@@ -82,14 +85,15 @@ void Start(void) {
   for (; import->Name; import++) {
     const char* library = (const char*)base + import->Name;
     HMODULE module = LoadLibraryA(library);
-    if (!module) Fail("cannot load ", library);
+    if (!module) Fail(message, "cannot load ", library);
     ULONGLONG* name = (ULONGLONG*)(base + (import->OriginalFirstThunk ? import->OriginalFirstThunk
                                                                       : import->FirstThunk));
     FARPROC* slot = (FARPROC*)(base + import->FirstThunk);
     for (; *name; name++, slot++) {
       const char* function = IMAGE_SNAP_BY_ORDINAL64(*name) ? (const char*)(*name & 0xFFFF)
                                                             : (const char*)base + *name + 2;
-      if (!(*slot = GetProcAddress(module, function))) Fail("a function is missing from ", library);
+      if (!(*slot = GetProcAddress(module, function)))
+        Fail(message, "a function is missing from ", library);
     }
   }
 
@@ -111,5 +115,9 @@ void Start(void) {
   FlushInstructionCache((HANDLE)-1, base, opt->SizeOfImage);
   DWORD entry = opt->AddressOfEntryPoint;
   VirtualFree(file, 0, MEM_RELEASE); /* the headers above lived there */
-  ExitProcess(((DWORD(*)(void))(base + entry))());
+  return (DWORD(*)(void))(base + entry);
 }
+
+/* A tail call: the show starts on the stack exactly as the system started
+   this stub, with no frame of ours (and no unwind data needed) beneath it. */
+__attribute__((externally_visible)) DWORD Start(void) { return Load()(); }
