@@ -91,7 +91,7 @@ static unsigned Length(Range* rc, unsigned short* p, unsigned posState) {
 int LzmaDecode(unsigned char* out, unsigned outSize, const unsigned char* in, unsigned inSize,
                unsigned short* probs, int lc, int lp, int pb) {
   Range rc = {in, in + inSize, 0xFFFFFFFFu, 0, 0};
-  unsigned pos = 0, state = 0, rep0 = 0, rep1 = 0, rep2 = 0, rep3 = 0, len, i;
+  unsigned pos = 0, state = 0, rep[4] = {0, 0, 0, 0}, len, i;
   for (i = 0; i < LZMA_PROBS(lc, lp); i++) probs[i] = 1024;
   /* the range coder starts with a zero byte, then its 32-bit code */
   if (inSize < 5 || in[0]) return 0;
@@ -100,75 +100,66 @@ int LzmaDecode(unsigned char* out, unsigned outSize, const unsigned char* in, un
   /* Each pass emits a byte or ends, so a truncated stream (read on as zero
      bytes) also ends; it fails at the final check. */
   for (;;) {
-    unsigned posState = pos & ((1u << pb) - 1);
-    if (!Bit(&rc, probs + IS_MATCH + state * 16 + posState)) {
+    unsigned short* row = probs + state * 16 + (pos & ((1u << pb) - 1));
+    if (!Bit(&rc, row + IS_MATCH)) {
       if (pos >= outSize) return 0;
       unsigned prev = pos ? out[pos - 1] : 0, symbol = 1;
       unsigned short* lit =
           probs + LITERAL + 0x300 * (((pos & ((1u << lp) - 1)) << lc) + (prev >> (8 - lc)));
-      if (state >= 7) { /* rep0 was checked when it was set */
-        unsigned match = out[pos - rep0 - 1];
-        do {
-          unsigned matchBit = (match >> 7) & 1, b;
-          match <<= 1;
-          b = Bit(&rc, lit + 0x100 + (matchBit << 8) + symbol);
-          symbol = symbol * 2 + b;
-          if (b != matchBit) break;
-        } while (symbol < 0x100);
+      /* After a match, the byte at the match distance picks the probabilities
+         for as long as the decoded bits agree with its bits (offset 0x100). */
+      unsigned match = 0, offset = 0;
+      if (state >= 7) { /* rep[0] was checked when it was set */
+        match = out[pos - rep[0] - 1];
+        offset = 0x100;
       }
-      while (symbol < 0x100) symbol = symbol * 2 + Bit(&rc, lit + symbol);
+      while (symbol < 0x100) {
+        unsigned matchBit = (match <<= 1) & offset, b = Bit(&rc, lit + offset + matchBit + symbol);
+        symbol = symbol * 2 + b;
+        offset &= b ? matchBit : ~matchBit;
+      }
       out[pos++] = (unsigned char)symbol;
       state = state < 4 ? 0 : state < 10 ? state - 3 : state - 6;
       continue;
     }
     if (Bit(&rc, probs + IS_REP + state)) {
+      /* one of the last four distances, which moves to the front */
       if (!Bit(&rc, probs + IS_REP_G0 + state)) {
-        if (!Bit(&rc, probs + IS_REP0_LONG + state * 16 + posState)) {
+        if (!Bit(&rc, row + IS_REP0_LONG)) {
           state = state < 7 ? 9 : 11;
           len = 1;
           goto copy;
         }
+        i = 0;
       } else {
-        unsigned distance;
-        if (!Bit(&rc, probs + IS_REP_G1 + state)) {
-          distance = rep1;
-        } else {
-          if (!Bit(&rc, probs + IS_REP_G2 + state)) {
-            distance = rep2;
-          } else {
-            distance = rep3;
-            rep3 = rep2;
-          }
-          rep2 = rep1;
-        }
-        rep1 = rep0;
-        rep0 = distance;
+        i = !Bit(&rc, probs + IS_REP_G1 + state) ? 1 : 2 + Bit(&rc, probs + IS_REP_G2 + state);
       }
-      len = Length(&rc, probs + REP_LEN, posState) + 2;
+      unsigned distance = rep[i];
+      for (; i; i--) rep[i] = rep[i - 1];
+      rep[0] = distance;
+      len = Length(&rc, probs + REP_LEN, pos & ((1u << pb) - 1)) + 2;
       state = state < 7 ? 8 : 11;
     } else {
-      rep3 = rep2;
-      rep2 = rep1;
-      rep1 = rep0;
-      len = Length(&rc, probs + LEN, posState);
+      for (i = 3; i; i--) rep[i] = rep[i - 1];
+      len = Length(&rc, probs + LEN, pos & ((1u << pb) - 1));
       state = state < 7 ? 7 : 10;
       unsigned slot = Tree(&rc, probs + POS_SLOT + (len < 3 ? len : 3) * 64, 6) - 64;
       if (slot < 4) {
-        rep0 = slot;
+        rep[0] = slot;
       } else {
         unsigned direct = (slot >> 1) - 1;
-        rep0 = (2 | (slot & 1)) << direct;
+        rep[0] = (2 | (slot & 1)) << direct;
         if (slot < 14)
-          rep0 += Reverse(&rc, probs + SPEC_POS + rep0 - slot - 1, direct);
+          rep[0] += Reverse(&rc, probs + SPEC_POS + rep[0] - slot - 1, direct);
         else
-          rep0 += (Direct(&rc, direct - 4) << 4) + Reverse(&rc, probs + ALIGN, 4);
+          rep[0] += (Direct(&rc, direct - 4) << 4) + Reverse(&rc, probs + ALIGN, 4);
       }
-      if (rep0 == 0xFFFFFFFFu) break; /* the end marker */
+      if (rep[0] == 0xFFFFFFFFu) break; /* the end marker */
       len += 2;
     }
   copy:
-    if (rep0 >= pos || len > outSize - pos) return 0;
-    for (; len; len--, pos++) out[pos] = out[pos - rep0 - 1];
+    if (rep[0] >= pos || len > outSize - pos) return 0;
+    for (; len; len--, pos++) out[pos] = out[pos - rep[0] - 1];
   }
   Normalize(&rc);
   return !rc.truncated && pos == outSize && rc.code == 0 && rc.in == rc.end;
