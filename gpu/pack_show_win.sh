@@ -7,6 +7,7 @@
 set -e
 cc=$1; show=$2; out=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
 here=$(cd "$(dirname "$0")/.." && pwd)
+rm -f "$out"  # no stale program survives a refusal
 objdump=$($cc -print-prog-name=objdump)
 fail() { echo "pack_show_win: $show: $*" >&2; exit 1; }
 
