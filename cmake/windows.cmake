@@ -40,7 +40,10 @@ add_executable(kestrin-show runtime/main_win32.cpp runtime/platform_win32.cpp)
 target_compile_options(kestrin-show PRIVATE ${KESTRIN_WIN_SIZE_FLAGS})
 target_link_options(kestrin-show PRIVATE ${KESTRIN_WIN_LINK_FLAGS})
 target_link_libraries(kestrin-show PRIVATE kestrin_core)
+# Without the C runtime's start-up no static constructor would run: refuse one.
 add_custom_command(TARGET kestrin-show POST_BUILD
+  COMMAND sh -c "! ${CMAKE_NM} -A \"$1\" | grep _GLOBAL__sub_I_ || { echo 'a static constructor would never run'; exit 1; }" -
+          $<TARGET_FILE:kestrin_core>
   COMMAND sh -c "echo kestrin-show.exe: $(stat -c %s \"$0\") bytes unpacked" $<TARGET_FILE:kestrin-show>
   VERBATIM)
 

@@ -66,15 +66,10 @@ int ReadOwnFile(const char* path, unsigned char* to, int bytes) {
   return got;
 }
 
-static char lastLine[512];  // what SayLine said last, for the message box
+static char lastLine[1025];  // what SayLine said last, for the message box; wsprintf's most
 
 void SayLine(const char* text, const char* detail) {
-  lstrcpynA(lastLine, "kestrin: ", sizeof lastLine);
-  int n = lstrlenA(lastLine);
-  lstrcpynA(lastLine + n, text, sizeof lastLine - n);
-  n = lstrlenA(lastLine);
-  lstrcpynA(lastLine + n, detail, sizeof lastLine - n);
-  n = lstrlenA(lastLine);
+  int n = wsprintfA(lastLine, "kestrin: %s%s", text, detail);
   // A windowed program has standard error only when its starter gave it one.
   HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
   DWORD written;
