@@ -85,4 +85,6 @@ set_tests_properties(win_song_win32_test PROPERTIES FIXTURES_REQUIRED "wine;linu
 
 add_test(NAME win_show_e2e_test COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/show_e2e_test.sh
                                         ${CMAKE_BINARY_DIR})
-set_tests_properties(win_show_e2e_test PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
+# The first program of a Wine session decides its desktop's display: the
+# show's session is its own, with no other test beside it.
+set_tests_properties(win_show_e2e_test PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600 RUN_SERIAL ON)

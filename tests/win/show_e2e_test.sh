@@ -8,8 +8,11 @@ build=$1
 fail() { echo "FAIL: $*"; exit 1; }
 for tool in Xvfb xdotool ffmpeg wine; do command -v $tool >/dev/null || fail "$tool missing"; done
 work=$(mktemp -d)
-trap 'kill $show $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A Wine session's desktop takes the display of its first program: wait for
+# any earlier session to end, and end this one with the virtual display.
+wineserver -w
+trap 'kill $show $xvfb 2>/dev/null; wineserver -k; rm -rf "$work"' EXIT
 Xvfb -displayfd 3 -screen 0 640x360x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 for i in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
