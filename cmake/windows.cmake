@@ -23,11 +23,10 @@ set(KESTRIN_WIN_LIBS opengl32 gdi32 winmm user32 kernel32)
 file(GLOB WIN_CORE_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/runtime/*.cpp ${CMAKE_SOURCE_DIR}/gpu/*.cpp
      ${CMAKE_SOURCE_DIR}/music/*.cpp ${CMAKE_SOURCE_DIR}/audio/*.cpp)
-# The entries, the window layers and the Linux text and audio layers are not core.
+# The entries and window layers are chosen per executable; the Linux kernel,
+# text and audio layers give way to their *_win32 counterparts.
 list(FILTER WIN_CORE_SOURCES EXCLUDE REGEX
-     ".*/(runtime/(platform_[a-z0-9]+|kernel_[a-z0-9]+|main|main_win32|font)|audio/audio_out)\\.cpp$")
-list(APPEND WIN_CORE_SOURCES ${CMAKE_SOURCE_DIR}/runtime/kernel_win32.cpp
-     ${CMAKE_SOURCE_DIR}/runtime/font_win32.cpp ${CMAKE_SOURCE_DIR}/audio/audio_out_win32.cpp)
+     ".*/(runtime/(platform_[a-z0-9]+|kernel_posix|main|main_win32|font)|audio/audio_out)\\.cpp$")
 set_source_files_properties(${FAST_SOURCES} PROPERTIES COMPILE_OPTIONS -O2)
 
 add_library(kestrin_core STATIC ${WIN_CORE_SOURCES} ${SHADER_BLOB_C})

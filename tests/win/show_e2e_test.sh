@@ -8,7 +8,8 @@ build=$1
 fail() { echo "FAIL: $*"; exit 1; }
 for tool in Xvfb xdotool ffmpeg wine; do command -v $tool >/dev/null || fail "$tool missing"; done
 work=$(mktemp -d)
-export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+  MESA_SHADER_CACHE_DIR="$build/mesa_cache" LIBGL_ALWAYS_SOFTWARE=1
 # A Wine session's desktop takes the display of its first program: wait for
 # any earlier session to end, and end this one with the virtual display.
 wineserver -w
