@@ -1,20 +1,22 @@
 # The Windows unpacking stub under Wine: a packed probe program checks from the
 # inside that it was linked, relocated and protected as the system would do
-# it; a damaged payload ends with status 1 and one line (with no stderr, a
-# message box) instead of running; what the loader cannot run is refused when
-# packing. usage: pack_win_test.sh BUILD_DIR
-build=$1
-src=$(cd "$(dirname "$0")/.." && pwd)
-cc=x86_64-w64-mingw32-gcc
-command -v $cc >/dev/null && command -v wine >/dev/null || { echo "no MinGW-w64 or Wine"; exit 77; }
-work=$build/pack_win
+# it; a damaged payload (the probe's, and the shipped kestrin.exe's) ends with
+# status 1 and one line (with no stderr, a message box) instead of running;
+# what the loader cannot run is refused when packing.
+# usage: pack_test.sh BUILD_DIR CC (with the prefix of wine_prefix.sh)
+build=$(cd "$1" && pwd)
+cc=$2
+src=$(cd "$(dirname "$0")/../.." && pwd)
+work=$build/pack
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
-# A prefix of its own: Wine's session keeps the display it first ran with.
-export WINEPREFIX=$build/wineprefix-pack WINEDEBUG=-all
+export WINEPREFIX="$build/wine" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"  # no installers, no crash dialog
 failures=0
 fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
-trap 'kill $xvfb 2>/dev/null' EXIT
+# A Wine session's desktop takes the display of its first program (the box
+# needs this one's): wait for any earlier session, end this one with it.
+wineserver -w
+trap 'kill $xvfb 2>/dev/null; wineserver -k' EXIT
 Xvfb -displayfd 3 -screen 0 640x360x24 -nolisten tcp 3>display 2>/dev/null &
 xvfb=$!
 for i in $(seq 100); do [ -s display ] && break; sleep 0.1; done
@@ -23,11 +25,11 @@ export DISPLAY=:$(cat display)
 # The probe imports by ordinal from a library beside it, is linked at the
 # stub's own base (taken when it runs) and asks for a 3 MiB stack.
 printf 'LIBRARY pack_win_ordinal.dll\nEXPORTS\nTwice @7 NONAME\n' >ordinal.def
-$cc -shared -nostdlib -e Attach -o pack_win_ordinal.dll "$src/tests/pack_win_ordinal.c" \
+$cc -shared -nostdlib -e Attach -o pack_win_ordinal.dll "$src/tests/win/pack_ordinal.c" \
   ordinal.def -Wl,--out-implib,libordinal.a || exit 1
 probe() {
   name=$1; shift
-  $cc -Os -nostdlib -e Main -mconsole -o $name "$@" "$src/tests/pack_win_program.c" \
+  $cc -Os -nostdlib -e Main -mconsole -o $name "$@" "$src/tests/win/pack_probe.c" \
     libordinal.a -lkernel32 -luser32
 }
 probe probe.exe -Wl,--image-base,0x140000000 -Xlinker --stack -Xlinker 3145728 || exit 1
@@ -40,17 +42,23 @@ grep -q '^stack 3145728$' out.txt || fail "not the stack the probe asked for"
 grep -q "^file .*packed.exe $(stat -c %s packed.exe)$" out.txt || fail "not the packed file's path"
 
 # Damaged payloads (first, middle and last byte): one line naming the file.
-at=$(LC_ALL=C grep -obUaP "$(od -An -tx1 -N12 packed.exe.lzma | sed 's/ /\\x/g')" packed.exe)
+damage() {  # PACKED OFFSET: a copy, damaged.exe, with that payload byte changed
+  at=$(LC_ALL=C grep -obUaP "$(od -An -tx1 -N12 "$1.lzma" | sed 's/ /\\x/g')" "$1")
+  cp "$1" damaged.exe
+  printf '\125' | dd of=damaged.exe bs=1 seek=$((${at%%:*} + $2)) conv=notrunc 2>/dev/null
+}
 bytes=$(stat -c %s packed.exe.lzma)
-for offset in 0 $((bytes / 2)) $((bytes - 1)); do
-  cp packed.exe damaged.exe
-  printf '\125' | dd of=damaged.exe bs=1 seek=$((${at%%:*} + offset)) conv=notrunc 2>/dev/null
+shown=$(($(stat -c %s "$build/kestrin.exe.lzma") / 2))
+for damaged in "packed.exe 0" "packed.exe $((bytes / 2))" "packed.exe $((bytes - 1))" \
+  "$build/kestrin.exe $shown"; do
+  damage $damaged
   wine damaged.exe >out.txt 2>err.txt
   status=$?
   [ $status -eq 1 ] && [ ! -s out.txt ] && [ "$(wc -l <err.txt)" -eq 1 ] &&
-    grep -q 'damaged.exe: damaged file' err.txt || fail "damaged at $offset: $status $(cat err.txt)"
+    grep -q 'damaged.exe: damaged file' err.txt || fail "$damaged: $status $(cat err.txt)"
 done
 # With no stderr, as when started from the desktop: a box, closed by Return.
+damage packed.exe 0
 wine damaged.exe 2>&- &
 program=$!
 for i in $(seq 150); do
