@@ -57,11 +57,12 @@ set -- $(gzip -c "$show" | tail -c8 | od -An -tx1 -N4)
 # No C runtime: the stub's own entry, kernel32 only, two sections (see its
 # linker script). Its code holds no absolute address, so it may be mapped
 # anywhere without a relocation table. No library calls invented by the
-# optimiser (copy loops stay loops); compiled as a whole so the decoder's
-# stream parameters and sizes fold into it.
+# optimiser (copy loops stay loops), no compiler banner, no time stamp (the
+# same bytes from the same sources). Compiled as a whole, so the decoder's
+# stream parameters and the payload's sizes fold into it.
 $cc -Os -std=c99 -ffreestanding -fno-builtin -fno-tree-loop-distribute-patterns \
-  -fno-stack-protector -fno-asynchronous-unwind-tables -fwhole-program -mcmodel=small \
+  -fno-stack-protector -fno-asynchronous-unwind-tables -fwhole-program -mcmodel=small -fno-ident \
   -nostdlib -nostartfiles -e Start -s -Wl,--gc-sections -Wl,--subsystem,$subsystem \
   -Xlinker --stack -Xlinker $stack -Wl,--dynamicbase -Wl,--high-entropy-va \
-  -Wl,-T,"$here/runtime/unpack_stub_win.ld" -I"$here/runtime" -DSHOW_PAYLOAD="\"$out.payload.h\"" \
-  -o "$out" "$here/runtime/unpack_stub_win.c" -lkernel32
+  -Wl,--no-insert-timestamp -Wl,-T,"$here/runtime/unpack_stub_win.ld" -I"$here/runtime" \
+  -DSHOW_PAYLOAD="\"$out.payload.h\"" -o "$out" "$here/runtime/unpack_stub_win.c" -lkernel32
