@@ -18,8 +18,8 @@ enum {
   IS_REP_G2 = IS_REP_G1 + 12,
   IS_REP0_LONG = IS_REP_G2 + 12, /* 12 states x 16 positions */
   POS_SLOT = IS_REP0_LONG + 192, /* 4 length classes x 64-leaf tree */
-  SPEC_POS = POS_SLOT + 256,     /* reverse trees of distance slots 4..13 */
-  ALIGN = SPEC_POS + 114,        /* low 4 bits of long distances */
+  SLOT_BITS = POS_SLOT + 256,    /* low bits of distances in slots 4..13, reversed */
+  ALIGN = SLOT_BITS + 114,       /* low 4 bits of longer distances, reversed */
   LEN = ALIGN + 16,              /* choice, choice2, 16 x 8 low, 16 x 8 mid, 256 high */
   REP_LEN = LEN + 514,
   LITERAL = REP_LEN + 514 /* 0x300 per literal context: 1846 words before it */
@@ -150,7 +150,7 @@ int LzmaDecode(unsigned char* out, unsigned outSize, const unsigned char* in, un
         unsigned direct = (slot >> 1) - 1;
         rep[0] = (2 | (slot & 1)) << direct;
         if (slot < 14)
-          rep[0] += Reverse(&rc, probs + SPEC_POS + rep[0] - slot - 1, direct);
+          rep[0] += Reverse(&rc, probs + SLOT_BITS + rep[0] - slot - 1, direct);
         else
           rep[0] += (Direct(&rc, direct - 4) << 4) + Reverse(&rc, probs + ALIGN, 4);
       }
