@@ -47,7 +47,8 @@ bench: build
 capture: build
 	./$(BUILD)/kestrin-capture $(ARGS)
 
-# The Windows show, $(WIN_BUILD)/kestrin-show.exe, and its tests (run under Wine).
+# The Windows show, $(WIN_BUILD)/kestrin.exe (packed) and kestrin-show.exe, and its
+# tests (run under Wine).
 windows:
 	@missing=$$(for p in $(WIN_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
