@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = build-essential cmake pkg-config xz-utils libsdl2-dev libgl-dev libegl-dev \
   libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libfreetype-dev libfontconfig-dev \
-  liblzma-dev libgtest-dev googletest libbenchmark-dev fonts-dejavu-core \
+  liblzma-dev libpng-dev libgtest-dev googletest libbenchmark-dev fonts-dejavu-core \
   fonts-dejavu-extra ffmpeg xvfb xauth xdotool
 
 .PHONY: deps build run test bench capture clean
