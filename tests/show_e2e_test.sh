@@ -15,16 +15,13 @@ QuitSeconds=8   # the most a quit may take: a frame under llvmpipe is about a se
 #    after a crashed X server): one line each, status 1, at once.
 n=199
 while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
-while IFS='|' read -r unset display; do
+for display in "" DISPLAY=:$n; do
   env -u DISPLAY -u WAYLAND_DISPLAY $display timeout 10 "$build/kestrin" >"$work/out" 2>"$work/err"
   status=$?
   [ $status -eq 1 ] || fail "[$display]: the show exited with $status, not 1"
   [ "$(wc -l <"$work/err")" -eq 1 ] || fail "[$display]: expected one line on stderr, got: $(cat "$work/err")"
   grep -qi "display" "$work/err" || fail "[$display]: the message does not name the display: $(cat "$work/err")"
-done <<EOF2
-|
-|DISPLAY=:$n
-EOF2
+done
 
 # 2. A virtual display. Xvfb picks a free display number itself and writes it
 #    once it is ready.
