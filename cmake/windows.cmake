@@ -107,3 +107,7 @@ add_test(NAME win_pack_test COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/pack_test.s
 set_tests_properties(win_show_e2e_test win_pack_test PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
                      RUN_SERIAL ON)
 add_test(NAME win_size_test COMMAND sh ${CMAKE_SOURCE_DIR}/tests/size_test.sh ${CMAKE_BINARY_DIR} .exe)
+
+# Every Windows test belongs to the platform area (dev/mutants.py).
+get_property(all_tests DIRECTORY PROPERTY TESTS)
+set_tests_properties(${all_tests} PROPERTIES LABELS platform)
