@@ -1,21 +1,18 @@
 // Drums and effects (thread 1) and the glitch (thread 3).
-#include <string.h>
-
 #include "music/instruments.h"
 
-// --- Caches (thread 1 only) ---------------------------------------------------------
+// --- Caches (thread 1 only, in its speed tables: empty when taken) ------------------
 // Kick, snare and clap are synthesised once and mixed from here.
-static float sampleCache[3][SampleCacheLength];
-static bool sampleCached[3];
+struct SampleCache {
+  bool cached[3];
+  float sound[3][SampleCacheLength];
+};
 // One rendered hat per integer decay; the extra last slot renders an eighth
 // distinct decay without caching it.
-static float hatCache[HatCacheEntries + 1][HatMaxSamples];
-static int hatKey[HatCacheEntries + 1], hatLength[HatCacheEntries + 1];
-
-void ResetInstrumentCaches() {
-  memset(sampleCached, 0, sizeof sampleCached);
-  memset(hatLength, 0, sizeof hatLength);
-}
+struct HatCache {
+  int key[HatCacheEntries + 1], length[HatCacheEntries + 1];
+  float sound[HatCacheEntries + 1][HatMaxSamples];
+};
 
 // Adds gains times a mono sound into thread 1's group.
 static void MixSound(int start, const float* s, int len, float l, float r, float a) {
@@ -31,9 +28,10 @@ static void MixSound(int start, const float* s, int len, float l, float r, float
 
 // 0 kick, 1 snare, 2 clap; noise seeded 99 + index.
 static const float* CachedSound(int index) {
-  float* out = sampleCache[index];
-  if (sampleCached[index]) return out;
-  sampleCached[index] = true;
+  SampleCache& cache = *(SampleCache*)SongTable(TableSamples, sizeof(SampleCache));
+  float* out = cache.sound[index];
+  if (cache.cached[index]) return out;
+  cache.cached[index] = true;
   uint32_t seed = 99 + index;
   Svf f = {};
   f.k = index == 1 ? 0.9f : 0.7f;
@@ -83,10 +81,12 @@ void Snare(int th, int start, float gain, float send) {
 void Hat(int th, int start, float gain, float decay, float pan) {
   if (th != 1) return;
   Record(ListHat, start);
+  HatCache& cache = *(HatCache*)SongTable(TableHats, sizeof(HatCache));
+  int *hatKey = cache.key, *hatLength = cache.length;
   int len = (int)(308700 / decay), key = (int)decay, e = 0;
   if (len > HatMaxSamples) len = HatMaxSamples;
   while (e < HatCacheEntries && hatLength[e] && hatKey[e] != key) e++;
-  float* s = hatCache[e];
+  float* s = cache.sound[e];
   if (e == HatCacheEntries || !hatLength[e]) {
     static const double partials[6] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
     double phase[6] = {};

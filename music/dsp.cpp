@@ -1,6 +1,7 @@
 // The building blocks kept out of line: those around a library call, and the
 // per-sample output of the voices that are not on the critical path.
 #include "music/instruments.h"
+#include "runtime/platform.h"
 
 double NoteHz(double note) { return 440.0 * pow(2.0, (note - 69.0) / 12.0); }
 
@@ -24,4 +25,18 @@ void Out(int group, int i, float l, float r, float a, float b) {
   g.right[i] += r;
   g.sendA[i] += a;
   if (g.sendB) g.sendB[i] += b;
+}
+
+// --- Speed tables ---------------------------------------------------------------------
+static void* songTables[SongTableCount];
+static size_t songTableBytes[SongTableCount];
+
+void* SongTable(int id, size_t bytes) {
+  if (!songTables[id]) songTables[id] = Pages(bytes), songTableBytes[id] = bytes;
+  return songTables[id];
+}
+
+void ResetInstrumentCaches() {
+  for (int id = 0; id < SongTableCount; id++)
+    FreePages(songTables[id], songTableBytes[id]), songTables[id] = 0;
 }

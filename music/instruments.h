@@ -5,11 +5,20 @@
 // derived from them are double; audio signals, filter states and filter
 // coefficients are float. No fused multiply-add anywhere (-ffp-contract=off),
 // so every render is bit-identical to the plain arithmetic written here.
+//
+// The hot voices and the master run in SSE2 lanes (music/lanes.h); a build
+// with KESTRIN_PLAIN_SONG=1 renders them with the plain loops instead, for
+// the equality test and the bench. Both give the same samples.
 #pragma once
 #include <math.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #include "music/music.h"
+
+#ifndef KESTRIN_PLAIN_SONG
+#define KESTRIN_PLAIN_SONG 0
+#endif
 
 // --- Song data ----------------------------------------------------------------
 constexpr int SongBars = 92;
@@ -141,7 +150,21 @@ void VoiceNote(int th, int voice, int start, int end, double note, float level, 
 int SpeakWords(int th, int start, int first, int count, double pitch, float level, double factor);
 int SingPhrase(int th, int start, int entry, int K);
 
-// Forgets the sample and hat caches (a fresh render in tests and the capture tool).
+// Tables kept for speed during one render (caches, curves that depend on the
+// sample index alone, lane scratch). Each has one owner thread, which takes it
+// zero-filled from the pages on first use; the song job releases them all
+// with the track buffers.
+enum SongTableId {
+  TableSamples,       // thread 1: kick, snare, clap
+  TableHats,          // thread 1
+  TableDroneVibrato,  // thread 2
+  TableOffbeatDecay,  // thread 2
+  TablePlucks,        // thread 3: lane outputs
+  TableDuck,          // song thread: the master's kick envelope
+  SongTableCount
+};
+void* SongTable(int id, size_t bytes);
+// Releases the tables and forgets the caches (also a fresh render in tests).
 void ResetInstrumentCaches();
 
 // Cache sizes.
