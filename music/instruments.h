@@ -143,6 +143,28 @@ void Lead(int th, int start, int length, double note, float gain, float cutoff, 
           float decay, float pan, float sendB, bool record);
 void Stab(int th, int start, int length, double note, float gain, float pan);
 void Bell(int th, int start, double note, float gain, float pan);
+// Consecutive calls of one melodic voice, rendered side by side: the tracks
+// get every call's samples in array order, as from one call after another.
+// Leads share lanes only with the same start and length.
+struct PluckNote {
+  int start;
+  double note;
+  float gain, tone, pan;
+};
+struct LeadNote {
+  int start, length;
+  double note;
+  float gain, cutoff, depth, decay, pan, sendB;
+  bool record;
+};
+struct BellNote {
+  int start;
+  double note;
+  float gain, pan;
+};
+void Plucks(int th, const PluckNote* notes, int count);
+void Leads(int th, const LeadNote* notes, int count);
+void Bells(int th, const BellNote* notes, int count);
 // Voice data (thread 0).
 void ChoirChord(int th, int bar, int run, const int* chord, int root, float level, float v0,
                 float v1);
@@ -159,7 +181,7 @@ enum SongTableId {
   TableHats,          // thread 1
   TableDroneVibrato,  // thread 2
   TableOffbeatDecay,  // thread 2
-  TablePlucks,        // thread 3: lane outputs
+  TableLanes,         // thread 3: the strings and outputs of plucks and bells in lanes
   TableDuck,          // song thread: the master's kick envelope
   SongTableCount
 };
@@ -173,3 +195,5 @@ constexpr int SampleCacheLength = 44100;
 constexpr int HatCacheEntries = 7;  // the song uses five decays
 constexpr int HatMaxSamples = 88200;
 constexpr int PluckLineLength = 4096;
+constexpr int PluckSamples = 88200;
+constexpr int BellSamples = 132300;
