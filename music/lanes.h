@@ -25,30 +25,9 @@ static inline __m128d SawLanes(__m128d& phase, __m128d dt, __m128d w, __m128d to
   return saw;
 }
 
-// Four consecutive samples of two saws whose step width is their increment:
-// SawLanes four times. A block clear of the wrap and of both band-limiting
-// steps by far more than rounding (p >= dt and p + 4 dt < 1 - 1e-9), which
-// most blocks are, takes the same additions without the tests.
-static inline void SawBlock(__m128d& phase, __m128d dt, __m128d top, __m128d out[4]) {
-  const __m128d one = _mm_set1_pd(1.0);
-  __m128d p = phase, far = _mm_add_pd(p, _mm_mul_pd(dt, _mm_set1_pd(4.0)));
-  __m128d clear = _mm_and_pd(_mm_cmpge_pd(p, dt), _mm_cmplt_pd(far, _mm_set1_pd(1 - 1e-9)));
-  if (_mm_movemask_pd(clear) == 3) {
-#pragma GCC unroll 4
-    for (int j = 0; j < 4; j++) out[j] = _mm_sub_pd(_mm_add_pd(p, p), one), p = _mm_add_pd(p, dt);
-    phase = p;
-  } else
-    for (int j = 0; j < 4; j++) out[j] = SawLanes(phase, dt, dt, top);
-}
-
-// Four samples of saws in four lanes (two pairs each) as floats: s[j] sample j.
-static inline void SawQuads(__m128d* phase, const __m128d* dt, const __m128d* top, __m128 s[4]) {
-  __m128d a[4], b[4];
-  SawBlock(phase[0], dt[0], top[0], a);
-  SawBlock(phase[1], dt[1], top[1], b);
-#pragma GCC unroll 4
-  for (int j = 0; j < 4; j++) s[j] = _mm_movelh_ps(_mm_cvtpd_ps(a[j]), _mm_cvtpd_ps(b[j]));
-}
+// Four samples of saws in four lanes (two pairs) whose step width is their
+// increment, as floats: s[j] is sample j. Out of line: one copy for all voices.
+void SawQuads(__m128d* phase, const __m128d* dt, const __m128d* top, __m128 s[4]);
 
 // Trapezoidal state-variable filters side by side (SvfRun in instruments.h).
 struct SvfLanes {

@@ -272,7 +272,6 @@ static void LeadLanes(const LeadNote* p, int count) {
       }
       __m128 s[7][4], v[4][4];  // v: left, right, send A, send B
       for (int i = 0; i < 7; i++) SawQuads(ph[i], inc[i], tp[i], s[i]);
-#pragma GCC unroll 4
       for (int j = 0; j < 4; j++) {
         __m128 s3 = _mm_mul_ps(seven, s[3][j]);
         __m128 l = _mm_add_ps(_mm_add_ps(_mm_add_ps(s[0][j], s[1][j]), s[2][j]), s3);

@@ -144,7 +144,6 @@ void Pad(int th, int start, int length, const int* chord, float gain, float c0, 
     }
     __m128 l[4], r[4], a[4], s[5][4];
     for (int v = 0; v < 5; v++) SawQuads(ph[v], inc[v], tp[v], s[v]);
-#pragma GCC unroll 4
     for (int j = 0; j < 4; j++) {
       __m128 lo = SvfLanesLow(fl, _mm_add_ps(_mm_add_ps(s[1][j], s[2][j]), s[3][j]));
       __m128 ro = SvfLanesLow(fr, _mm_add_ps(_mm_add_ps(s[0][j], s[2][j]), s[4][j]));
