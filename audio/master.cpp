@@ -198,40 +198,46 @@ void MasterMix() {
 }
 
 #else
-// Stage 1 runs in blocks: the ducked sums of the four groups first, four
-// samples at a time (nothing in them depends on the sample before), then the
-// chain that does, sample by sample, in runs that no ring buffer wraps in.
+// Stage 1 in two parts on two threads. A helper sums the four groups with
+// the kick ducking, four samples at a time (nothing in a sum depends on the
+// sample before), into group 0's own tracks in place: dry left and right,
+// send A and send B. The song thread follows it block by block with the chain
+// that does depend on the sample before, in runs that no ring buffer wraps in.
 constexpr int MixBlock = 1024;  // divides 65,536: progress is set at block starts
 static_assert(SongFrames % 4 == 0, "the sums and the output go four samples at a time");
+static std::atomic<int> samplesSummed;  // written by the helper only
+static const float* duckCurve;
+static float* sumsB;  // send B's sums: group 0's own, or pages of its own
 
-struct Sums {
-  alignas(16) float dryL[MixBlock], dryR[MixBlock], sendA[MixBlock], sendB[MixBlock];
-};
-
-static void MixSums(int i, int n, const float* duck, int& kick, int& lastKick, Sums& s) {
+static void SumGroups(int) {
   const EventList& kicks = eventLists[ListKick];
+  const TrackGroup* t = trackGroups;
+  int kick = 0, lastKick = -44100;
   alignas(16) float e[MixBlock];
-  for (int j = 0; j < n; j++) {
-    while (kick < kicks.count && (float)(i + j) >= kicks.time[kick] * 44100.0f)
-      lastKick = (int)(kicks.time[kick++] * 44100.0f);
-    int d = i + j - lastKick;
-    e[j] = d < DuckSamples ? 0.7f * duck[d] : 0.0f;
-  }
-  const __m128 one = _mm_set1_ps(1.0f), zero = _mm_setzero_ps();
-  for (int j = 0; j < n; j += 4) {
-    __m128 ev = _mm_load_ps(e + j);
-    __m128 gains[4] = {one, one, _mm_sub_ps(one, ev),
-                       _mm_sub_ps(one, _mm_mul_ps(_mm_set1_ps(0.4f), ev))};
-    __m128 l = zero, r = zero, a = zero, b = zero;
-    for (int g = 0; g < 4; g++) {
-      const TrackGroup& t = trackGroups[g];
-      l = _mm_add_ps(l, _mm_mul_ps(gains[g], _mm_loadu_ps(t.left + i + j)));
-      r = _mm_add_ps(r, _mm_mul_ps(gains[g], _mm_loadu_ps(t.right + i + j)));
-      a = _mm_add_ps(a, _mm_mul_ps(gains[g], _mm_loadu_ps(t.sendA + i + j)));
-      if (t.sendB) b = _mm_add_ps(b, _mm_loadu_ps(t.sendB + i + j));
+  for (int i = 0; i < SongFrames; i += MixBlock) {
+    int n = SongFrames - i < MixBlock ? SongFrames - i : MixBlock;
+    for (int j = 0; j < n; j++) {
+      while (kick < kicks.count && (float)(i + j) >= kicks.time[kick] * 44100.0f)
+        lastKick = (int)(kicks.time[kick++] * 44100.0f);
+      int d = i + j - lastKick;
+      e[j] = d < DuckSamples ? 0.7f * duckCurve[d] : 0.0f;
     }
-    _mm_store_ps(s.dryL + j, l), _mm_store_ps(s.dryR + j, r);
-    _mm_store_ps(s.sendA + j, a), _mm_store_ps(s.sendB + j, b);
+    const __m128 one = _mm_set1_ps(1.0f), zero = _mm_setzero_ps();
+    for (int j = i; j < i + n; j += 4) {
+      __m128 ev = _mm_load_ps(e + j - i);
+      __m128 gains[4] = {one, one, _mm_sub_ps(one, ev),
+                         _mm_sub_ps(one, _mm_mul_ps(_mm_set1_ps(0.4f), ev))};
+      __m128 l = zero, r = zero, a = zero, b = zero;
+      for (int g = 0; g < 4; g++) {
+        l = _mm_add_ps(l, _mm_mul_ps(gains[g], _mm_loadu_ps(t[g].left + j)));
+        r = _mm_add_ps(r, _mm_mul_ps(gains[g], _mm_loadu_ps(t[g].right + j)));
+        a = _mm_add_ps(a, _mm_mul_ps(gains[g], _mm_loadu_ps(t[g].sendA + j)));
+        if (t[g].sendB) b = _mm_add_ps(b, _mm_loadu_ps(t[g].sendB + j));
+      }
+      _mm_storeu_ps(t[0].left + j, l), _mm_storeu_ps(t[0].right + j, r);
+      _mm_storeu_ps(t[0].sendA + j, a), _mm_storeu_ps(sumsB + j, b);
+    }
+    samplesSummed.store(i + n, std::memory_order_release);
   }
 }
 
@@ -239,17 +245,25 @@ void MasterMix() {
   // The early line is kept twice over, so that a tap t samples back is at
   // a fixed offset and never wraps.
   MasterRings m = TakeRings(2 * EarlyLength);
-  const float* duck = DuckTable();
-  float *L0 = trackGroups[0].left, *R0 = trackGroups[0].right;
-  int kick = 0, lastKick = -44100, p = 0, q = 0, apPos[4] = {}, pos[8] = {};
-  float lowA = 0, lowB = 0, dcL = 0, dcR = 0, env = 0, comp = 1, peakAbs = 0, damp[8] = {};
-  Sums sums;
+  duckCurve = DuckTable();
+  float *L0 = trackGroups[0].left, *R0 = trackGroups[0].right, *A0 = trackGroups[0].sendA;
+  float* ownB = trackGroups[0].sendB ? 0 : (float*)Pages((size_t)SongFrames * sizeof(float));
+  sumsB = ownB ? ownB : trackGroups[0].sendB;
+  samplesSummed.store(0);
+  ThreadHandle helper = StartThread(SumGroups, 0);
+  if (!helper) SumGroups(0);  // no second thread: the sums first, then the chain
+  int p = 0, q = 0, apPos[4] = {}, pos[8] = {};
+  float lowA = 0, lowB = 0, dcL = 0, dcR = 0, env = 0, comp = 1, peakAbs = 0;
+  alignas(16) float c[8], w[8];
+  const __m128 g0 = _mm_loadu_ps(m.gain), g1 = _mm_loadu_ps(m.gain + 4);
+  const __m128 keep = _mm_set1_ps(0.55f), odd = _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f);
+  __m128 damp0 = _mm_setzero_ps(), damp1 = damp0;
   for (int i = 0; i < SongFrames; i += MixBlock) {
     if (i % 65536 == 0) songProgress.exchange(16 + i / 448875);
     int n = SongFrames - i < MixBlock ? SongFrames - i : MixBlock;
-    MixSums(i, n, duck, kick, lastKick, sums);
-    for (int j = 0; j < n;) {
-      int run = n - j;
+    while (samplesSummed.load(std::memory_order_acquire) < i + n) _mm_pause();
+    for (int j = i; j < i + n;) {
+      int run = i + n - j;
       run = EchoLength - p < run ? EchoLength - p : run;
       run = EarlyLength - q < run ? EarlyLength - q : run;
       for (int k = 0; k < 4; k++)
@@ -262,13 +276,13 @@ void MasterMix() {
       for (int r = 0; r < run; r++, j++) {
         // Ping-pong echo, lowpassed, B feeding back into A.
         float oA = eA[r], oB = eB[r];
-        lowA = lowA + ((oB * 0.45f + sums.sendB[j]) - lowA) * 0.45f;
+        lowA = lowA + ((oB * 0.45f + sumsB[j]) - lowA) * 0.45f;
         eA[r] = lowA;
         lowB = lowB + (oA - lowB) * 0.45f;
         eB[r] = lowB;
 
         // Early reflections and pre-delay: past[-t] is the input t samples ago.
-        float rin = (oB + oA) * 0.2f + sums.sendA[j];
+        float rin = (oB + oA) * 0.2f + A0[j];
         const float* past = early + r + EarlyLength;
         float x = early[r];
         early[r] = early[r + EarlyLength] = rin;
@@ -276,25 +290,28 @@ void MasterMix() {
         // Diffusion.
 #pragma GCC unroll 4
         for (int k = 0; k < 4; k++) {
-          float o = ap[k][r], w = x + 0.6f * o;
-          ap[k][r] = w;
-          x = o - 0.6f * w;
+          float o = ap[k][r], v = x + 0.6f * o;
+          ap[k][r] = v;
+          x = o - 0.6f * v;
         }
 
-        // Eight damped lines through a Householder feedback matrix.
-        float c[8];
-#pragma GCC unroll 8
-        for (int k = 0; k < 8; k++) {
-          damp[k] = damp[k] + (ln[k][r] - damp[k]) * 0.55f;
-          c[k] = m.gain[k] * damp[k];
-        }
+        // Eight damped lines through a Householder feedback matrix, four a lane.
+        __m128 o0 = _mm_setr_ps(ln[0][r], ln[1][r], ln[2][r], ln[3][r]);
+        __m128 o1 = _mm_setr_ps(ln[4][r], ln[5][r], ln[6][r], ln[7][r]);
+        damp0 = _mm_add_ps(damp0, _mm_mul_ps(_mm_sub_ps(o0, damp0), keep));
+        damp1 = _mm_add_ps(damp1, _mm_mul_ps(_mm_sub_ps(o1, damp1), keep));
+        __m128 c0 = _mm_mul_ps(g0, damp0), c1 = _mm_mul_ps(g1, damp1);
+        _mm_store_ps(c, c0), _mm_store_ps(c + 4, c1);
         float mean = 0.25f * (c[0] + c[1] + c[2] + c[3] + c[4] + c[5] + c[6] + c[7]);
+        __m128 vm = _mm_set1_ps(mean), vx = _mm_xor_ps(_mm_set1_ps(x), odd);  // +x, -x, ...
+        _mm_store_ps(w, _mm_add_ps(_mm_sub_ps(c0, vm), vx));
+        _mm_store_ps(w + 4, _mm_add_ps(_mm_sub_ps(c1, vm), vx));
 #pragma GCC unroll 8
-        for (int k = 0; k < 8; k++) ln[k][r] = c[k] - mean + (k % 2 ? -x : x);
+        for (int k = 0; k < 8; k++) ln[k][r] = w[k];
 
-        float L = sums.dryL[j] + 0.5f * (c[4] + c[6] + c[2] + oA + c[0]) + 0.16f * past[-317] +
+        float L = L0[j] + 0.5f * (c[4] + c[6] + c[2] + oA + c[0]) + 0.16f * past[-317] +
                   0.124f * past[-541] + 0.088f * past[-787];
-        float R = sums.dryR[j] + 0.5f * (c[7] + c[5] + c[3] + oB + c[1]) + 0.142f * past[-431] +
+        float R = R0[j] + 0.5f * (c[7] + c[5] + c[3] + oB + c[1]) + 0.142f * past[-431] +
                   0.106f * past[-677] + 0.07f * past[-1009];
 
         // DC removal (about 21 Hz).
@@ -310,8 +327,8 @@ void MasterMix() {
         comp = comp + (target - comp) * 0.002f;
         L = L * comp;
         R = R * comp;
-        L0[i + j] = L;
-        R0[i + j] = R;
+        L0[j] = L;
+        R0[j] = R;
         peakAbs = Max(Max(Max(Max(peakAbs, L), -L), R), -R);
       }
       if ((p += run) == EchoLength) p = 0;
@@ -322,6 +339,8 @@ void MasterMix() {
         if ((pos[k] += run) == ReverbLengths[k]) pos[k] = 0;
     }
   }
+  if (helper) WaitThreads(&helper, 1);
+  if (ownB) FreePages(ownB, (size_t)SongFrames * sizeof(float));
 
   Edits(L0, R0);
 
