@@ -449,10 +449,10 @@ static void BellLanes(const BellNote* p, int count) {
     if (n < 2000)
       for (int k = 0; k < count; k++) mallet[k] = Mallet(m[k], seed[k], n);
     __m128d env = _mm_set1_pd(n < 30 ? n / 30.0 : 1.0);
-    __m128d s0 =
-        _mm_mul_pd(_mm_mul_pd(_mm_add_pd(sum0, _mm_cvtps_pd(_mm_load_ps(mallet))), G0), env);
+    __m128 mv = _mm_load_ps(mallet);
+    __m128d s0 = _mm_mul_pd(_mm_mul_pd(_mm_add_pd(sum0, _mm_cvtps_pd(mv)), G0), env);
     __m128d s1 =
-        _mm_mul_pd(_mm_mul_pd(_mm_add_pd(sum1, _mm_cvtps_pd(_mm_load_ps(mallet + 2))), G1), env);
+        _mm_mul_pd(_mm_mul_pd(_mm_add_pd(sum1, _mm_cvtps_pd(_mm_movehl_ps(mv, mv))), G1), env);
     alignas(16) float s[4];
     _mm_store_ps(s, _mm_movelh_ps(_mm_cvtpd_ps(s0), _mm_cvtpd_ps(s1)));
     for (int k = 0; k < count; k++) out[k * BellSamples + n] = s[k];
