@@ -6,7 +6,14 @@ PACKAGES = build-essential cmake pkg-config xz-utils libsdl2-dev libgl-dev libeg
   liblzma-dev libgtest-dev googletest libbenchmark-dev fonts-dejavu-core \
   fonts-dejavu-extra ffmpeg xvfb xauth xdotool
 
-.PHONY: deps build run test bench capture clean
+WIN_BUILD ?= build-win
+# The cross compiler, GoogleTest's sources, and for the tests Wine (with the X
+# and GL libraries its display driver loads) on a virtual display.
+WIN_PACKAGES = g++-mingw-w64-x86-64 cmake googletest wine wine64 xvfb xauth xdotool ffmpeg \
+  fonts-dejavu-core fonts-dejavu-extra libgl1 libgl1-mesa-dri libglx-mesa0 libxrandr2 \
+  libxrender1 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
+
+.PHONY: deps build run test bench capture clean windows
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
@@ -30,8 +37,9 @@ run: build
 	  ./$(BUILD)/kestrin-capture --video out/kestrin-preview.mp4 --to 8 --size 640x360 --fps 30; \
 	fi
 
-test: build
+test: build windows
 	cd $(BUILD) && ctest --output-on-failure -j2
+	cd $(WIN_BUILD) && ctest --output-on-failure -j2
 
 bench: build
 	./$(BUILD)/tests/kestrin-bench
@@ -39,5 +47,17 @@ bench: build
 capture: build
 	./$(BUILD)/kestrin-capture $(ARGS)
 
+# The Windows show, $(WIN_BUILD)/kestrin-show.exe, and its tests (run under Wine).
+windows:
+	@missing=$$(for p in $(WIN_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+	    --no-install-recommends $$missing; \
+	fi
+	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DKESTRIN_LINUX_BUILD=$(abspath $(BUILD)) >/dev/null
+	@cmake --build $(WIN_BUILD) -j$(JOBS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WIN_BUILD)

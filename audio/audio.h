@@ -25,7 +25,7 @@ void RenderVoices();  // worker 0, after its arrangement pass
 void SpeechSynth();
 
 // Playback; the position is the show's master clock. Main thread only.
-constexpr int AudioChunkFrames = 176400;  // 4 s per SDL_QueueAudio call
+constexpr int AudioChunkFrames = 176400;  // 4 s per queued chunk
 constexpr int AudioMaxChunks = 64;        // bounds one playback; the song needs 41
 extern unsigned audioDevice;              // SDL device; 0 before the first start or none
 extern int audioStartFrame;               // songBuffer frame of the current playback

@@ -17,16 +17,6 @@ static int deviceBufferFrames;  // pulled ahead of what is heard
 static unsigned queuedBytes;    // queued by the last AudioStart
 static double fallbackStart;    // NowSeconds at AudioStart when silent
 
-int AudioChunkPlan(int startFrame, int frames[AudioMaxChunks]) {
-  int n = 0;
-  for (; n < AudioMaxChunks; n++) {
-    long long remaining = (long long)SongFrames - startFrame - (long long)n * AudioChunkFrames;
-    if (remaining <= 0) break;
-    frames[n] = remaining < AudioChunkFrames ? (int)remaining : AudioChunkFrames;
-  }
-  return n;
-}
-
 static void OpenAudio() {
   audioTried = 1;
   SDL_AudioSpec want = {}, have;

@@ -8,6 +8,8 @@
 
 #include "runtime/runtime.h"
 
+const char titleDescription[] = "sampled from text drawn by FreeType";
+
 // Opened on first use; the library, the fontconfig patterns and the faces live for the run.
 static FT_Library fontLibrary;
 

@@ -39,7 +39,7 @@ const char* const formationNames[FormationCount] = {"the bytes of this exe",
 const char* const formationDescriptions[FormationCount] = {
     "4 x 4 particles per byte, as tall as its value",
     "a fibonacci spiral wrapped on a sphere",
-    "sampled from text drawn by FreeType",
+    titleDescription,
     "a cone, spinning faster inside",
     "the (2,3) torus knot, particles on its tube",
     "14 capsules, posed on the beat",

@@ -1,5 +1,4 @@
 // The GL entry-point table: resolved by name, in the order of the names.
-#include <cstdio>
 #include <cstring>
 
 #include "runtime/gl.h"
@@ -21,17 +20,18 @@ int LoadGLEntries() {
   // points are real: all of them are core by GL 4.3.
   const char* version = (const char*)glGetString(GL_VERSION);
   int major = 0, minor = 0;
-  if (version) sscanf(version, "%d.%d", &major, &minor);
-  if (major * 10 + minor < 43) {
-    fprintf(stderr, "kestrin: needs OpenGL 4.3; the driver offers %s\n",
-            version ? version : "no OpenGL");
+  const char* v = version ? version : "";  // "major.minor[.release] [vendor text]"
+  for (; *v >= '0' && *v <= '9'; v++) major = major * 10 + *v - '0';
+  for (v += *v == '.'; *v >= '0' && *v <= '9'; v++) minor = minor * 10 + *v - '0';
+  if (major < 4 || (major == 4 && minor < 3)) {
+    SayLine("needs OpenGL 4.3; the driver offers ", version ? version : "no OpenGL");
     return 0;
   }
   const char* name = glEntryNames;
   for (int i = 0; *name; i++, name += strlen(name) + 1) {
     glEntries[i] = GLProcAddress(name);
     if (!glEntries[i]) {
-      fprintf(stderr, "kestrin: the OpenGL driver lacks %s\n", name);
+      SayLine("the OpenGL driver lacks ", name);
       return 0;
     }
   }

@@ -58,6 +58,10 @@ int ReadOwnFile(const char* path, unsigned char* to, int bytes) {
   return got;
 }
 
+void SayLine(const char* text, const char* detail) {
+  fprintf(stderr, "kestrin: %s%s\n", text, detail);
+}
+
 void ExitShow(int code) {
   fflush(stdout);
   fflush(stderr);

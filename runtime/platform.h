@@ -1,6 +1,7 @@
 // The platform layer: the handful of services the portable code calls.
 // One implementation per platform, chosen at link time: platform_sdl.cpp for
-// the show on a desktop, platform_egl.cpp for headless tests and capture.
+// the show on a desktop, platform_egl.cpp for headless tests and capture,
+// platform_win32.cpp on Windows.
 #pragma once
 #include <stddef.h>
 
@@ -56,3 +57,7 @@ void WaitThreads(const ThreadHandle* threads, int count);    // joins every one
 // system's own idea of it); returns the bytes read.
 int ReadOwnFile(const char* path, unsigned char* to, int bytes);
 void ExitShow(int code);  // process exit; the song threads may still run
+// One line for the user: "kestrin: ", text, detail. On stderr; on Windows,
+// where a windowed program has no console, also in a message box when the
+// show then exits with a failure.
+void SayLine(const char* text, const char* detail = "");

@@ -76,6 +76,7 @@ int BeatNumber(double t);   // 1..4
 constexpr int FormationCount = 34;
 extern const char* const formationNames[FormationCount];
 extern const char* const formationDescriptions[FormationCount];
+extern const char titleDescription[];  // the title formation's: names the text rasteriser
 constexpr int AtlasWidth = 1024, AtlasHeight = 768;  // 16 x 6 cells of 64 x 128
 constexpr int WordSheetSize = 2048;                  // 32 bands of 64 rows
 constexpr int WordSheetLines = 29;                   // the 23 display words, 6 title cards
