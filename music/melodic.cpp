@@ -91,31 +91,11 @@ static void AddMono(int start, const float* o, int len, float l, float r, float 
   }
 }
 
-// Adds one pluck to the tracks from its string values x: times gain and the
-// attack, then the pan and send factors.
-static void PluckOutput(const PluckNote& p, const float* x, int len) {
-  int start = p.start, n = 0;
-  GROUP3;
-  float gain = p.gain, pl = PanL(p.pan), pr = PanR(p.pan);
-  for (; n < len && n < 40; n++) {
-    float o = x[n] * gain * (n * 0.025f);
-    L[n] += pl * o, R[n] += pr * o, A[n] += 0.18f * o;
-    if (B) B[n] += 0.3f * o;
-  }
-  const __m128 vg = _mm_set1_ps(gain), vl = _mm_set1_ps(pl), vr = _mm_set1_ps(pr);
-  const __m128 va = _mm_set1_ps(0.18f), vb = _mm_set1_ps(0.3f);
-  for (; n + 4 <= len; n += 4) {
-    __m128 o = _mm_mul_ps(_mm_loadu_ps(x + n), vg);  // times an attack of 1
-    _mm_storeu_ps(L + n, _mm_add_ps(_mm_loadu_ps(L + n), _mm_mul_ps(vl, o)));
-    _mm_storeu_ps(R + n, _mm_add_ps(_mm_loadu_ps(R + n), _mm_mul_ps(vr, o)));
-    _mm_storeu_ps(A + n, _mm_add_ps(_mm_loadu_ps(A + n), _mm_mul_ps(va, o)));
-    if (B) _mm_storeu_ps(B + n, _mm_add_ps(_mm_loadu_ps(B + n), _mm_mul_ps(vb, o)));
-  }
-  for (; n < len; n++) {
-    float o = x[n] * gain;
-    L[n] += pl * o, R[n] += pr * o, A[n] += 0.18f * o;
-    if (B) B[n] += 0.3f * o;
-  }
+// One pluck's output from its string values x, in place: times gain and the
+// attack (1 from sample 40 on); then into the tracks.
+static void PluckOutput(const PluckNote& p, float* x, int len) {
+  for (int n = 0; n < len; n++) x[n] = n < 40 ? x[n] * p.gain * (n * 0.025f) : x[n] * p.gain;
+  AddMono(p.start, x, len, PanL(p.pan), PanR(p.pan), 0.18f, 0.3f);
 }
 
 // Up to four plucks whose lines hold at least four samples.
