@@ -181,7 +181,7 @@ enum SongTableId {
   TableHats,          // thread 1
   TableDroneVibrato,  // thread 2
   TableOffbeatDecay,  // thread 2
-  TableLanes,         // thread 3: the strings and outputs of plucks and bells in lanes
+  TableLanes,         // thread 3: strings and outputs of the melodic voices in lanes
   TableDuck,          // song thread: the master's kick envelope
   SongTableCount
 };
