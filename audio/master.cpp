@@ -198,24 +198,28 @@ void MasterMix() {
 }
 
 #else
-// Stage 1 in two parts on two threads. A helper sums the four groups with
-// the kick ducking, four samples at a time (nothing in a sum depends on the
-// sample before), into group 0's own tracks in place: dry left and right,
-// send A and send B. The song thread follows it block by block with the chain
-// that does depend on the sample before, in runs that no ring buffer wraps in.
-constexpr int MixBlock = 1024;  // divides 65,536: progress is set at block starts
+// Stage 1 in two parts. The ducked sums of the four groups go four samples
+// at a time (nothing in a sum depends on the sample before) into group 0's
+// own tracks in place: dry left and right, send A and send B. The chain that
+// does depend on the sample before follows, in runs no ring buffer wraps in.
+// A helper thread sums the last three quarters meanwhile, joined when the
+// chain gets there; no thread ever waits on the other before that.
+constexpr int MixBlock = 1024;               // divides 65,536: progress is set at block starts
+constexpr int HelperSums = 1754 * MixBlock;  // a quarter of the song: the helper sums from here
 static_assert(SongFrames % 4 == 0, "the sums and the output go four samples at a time");
-static std::atomic<int> samplesSummed;  // written by the helper only
 static const float* duckCurve;
 static float* sumsB;  // send B's sums: group 0's own, or pages of its own
 
-static void SumGroups(int) {
+// The sums of samples [from, to), from a multiple of four.
+static void SumGroups(int from, int to) {
   const EventList& kicks = eventLists[ListKick];
   const TrackGroup* t = trackGroups;
-  int kick = 0, lastKick = -44100;
+  int kick = 0, lastKick = -44100;  // as after the samples before from
+  while (kick < kicks.count && (float)(from - 1) >= kicks.time[kick] * 44100.0f)
+    lastKick = (int)(kicks.time[kick++] * 44100.0f);
   alignas(16) float e[MixBlock];
-  for (int i = 0; i < SongFrames; i += MixBlock) {
-    int n = SongFrames - i < MixBlock ? SongFrames - i : MixBlock;
+  for (int i = from; i < to; i += MixBlock) {
+    int n = to - i < MixBlock ? to - i : MixBlock;
     for (int j = 0; j < n; j++) {
       while (kick < kicks.count && (float)(i + j) >= kicks.time[kick] * 44100.0f)
         lastKick = (int)(kicks.time[kick++] * 44100.0f);
@@ -237,9 +241,9 @@ static void SumGroups(int) {
       _mm_storeu_ps(t[0].left + j, l), _mm_storeu_ps(t[0].right + j, r);
       _mm_storeu_ps(t[0].sendA + j, a), _mm_storeu_ps(sumsB + j, b);
     }
-    samplesSummed.store(i + n, std::memory_order_release);
   }
 }
+static void HelperEntry(int) { SumGroups(HelperSums, SongFrames); }
 
 void MasterMix() {
   // The early line is kept twice over, so that a tap t samples back is at
@@ -249,9 +253,8 @@ void MasterMix() {
   float *L0 = trackGroups[0].left, *R0 = trackGroups[0].right, *A0 = trackGroups[0].sendA;
   float* ownB = trackGroups[0].sendB ? 0 : (float*)Pages((size_t)SongFrames * sizeof(float));
   sumsB = ownB ? ownB : trackGroups[0].sendB;
-  samplesSummed.store(0);
-  ThreadHandle helper = StartThread(SumGroups, 0);
-  if (!helper) SumGroups(0);  // no second thread: the sums first, then the chain
+  ThreadHandle helper = StartThread(HelperEntry, 0);
+  SumGroups(0, helper ? HelperSums : SongFrames);  // all of them without a second thread
   int p = 0, q = 0, apPos[4] = {}, pos[8] = {};
   float lowA = 0, lowB = 0, dcL = 0, dcR = 0, env = 0, comp = 1, peakAbs = 0;
   alignas(16) float c[8], w[8];
@@ -261,7 +264,7 @@ void MasterMix() {
   for (int i = 0; i < SongFrames; i += MixBlock) {
     if (i % 65536 == 0) songProgress.exchange(16 + i / 448875);
     int n = SongFrames - i < MixBlock ? SongFrames - i : MixBlock;
-    while (samplesSummed.load(std::memory_order_acquire) < i + n) _mm_pause();
+    if (i == HelperSums && helper) WaitThreads(&helper, 1);
     for (int j = i; j < i + n;) {
       int run = i + n - j;
       run = EchoLength - p < run ? EchoLength - p : run;
@@ -339,7 +342,6 @@ void MasterMix() {
         if ((pos[k] += run) == ReverbLengths[k]) pos[k] = 0;
     }
   }
-  if (helper) WaitThreads(&helper, 1);
   if (ownB) FreePages(ownB, (size_t)SongFrames * sizeof(float));
 
   Edits(L0, R0);
