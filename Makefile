@@ -1,9 +1,11 @@
 # Kestrin: `make run` plays the show, `make test` runs every test headless.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+# The build's own makes inherit this: progress lines only, no directory chatter.
+MAKEFLAGS += --no-print-directory
 PACKAGES = build-essential cmake pkg-config xz-utils libsdl2-dev libgl-dev libegl-dev \
   libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libfreetype-dev libfontconfig-dev \
-  liblzma-dev libgtest-dev googletest libbenchmark-dev fonts-dejavu-core \
+  liblzma-dev libpng-dev libgtest-dev googletest libbenchmark-dev fonts-dejavu-core \
   fonts-dejavu-extra ffmpeg xvfb xauth xdotool
 
 WIN_BUILD ?= build-win
@@ -38,16 +40,17 @@ run: build
 	fi
 
 test: build windows
-	cd $(BUILD) && ctest --output-on-failure -j2
-	cd $(WIN_BUILD) && ctest --output-on-failure -j2
+	@cd $(BUILD) && ctest --output-on-failure -j2
+	@cd $(WIN_BUILD) && ctest --output-on-failure -j2
 
 bench: build
-	./$(BUILD)/tests/kestrin-bench
+	@./$(BUILD)/tests/kestrin-bench
 
 capture: build
-	./$(BUILD)/kestrin-capture $(ARGS)
+	@./$(BUILD)/kestrin-capture $(ARGS)
 
-# The Windows show, $(WIN_BUILD)/kestrin-show.exe, and its tests (run under Wine).
+# The Windows show, $(WIN_BUILD)/kestrin.exe (packed) and kestrin-show.exe, and its
+# tests (run under Wine).
 windows:
 	@missing=$$(for p in $(WIN_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
 	if [ -n "$$missing" ]; then \

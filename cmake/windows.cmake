@@ -46,8 +46,22 @@ add_custom_command(TARGET kestrin-show POST_BUILD
   COMMAND sh -c "echo kestrin-show.exe: $(stat -c %s \"$0\") bytes unpacked" $<TARGET_FILE:kestrin-show>
   VERBATIM)
 
-# The packed show, build-win/kestrin.exe, joins here: a target that packs
-# $<TARGET_FILE:kestrin-show> and depends on it.
+# The show as shipped, build-win/kestrin.exe: a small stub carrying the show
+# compressed, which unpacks, maps and links it in memory and runs it there.
+# The pack script refuses a show that this loader could not run faithfully.
+set(SHOW_PACKED ${CMAKE_BINARY_DIR}/kestrin.exe)
+add_custom_command(
+  OUTPUT ${SHOW_PACKED}
+  COMMAND sh ${CMAKE_SOURCE_DIR}/gpu/pack_show_win.sh ${CMAKE_C_COMPILER}
+          $<TARGET_FILE:kestrin-show> ${SHOW_PACKED}
+  COMMAND sh -c "echo kestrin.exe: $(stat -c %s \"$0\") of 65536 bytes, unpacked $(stat -c %s \"$1\")"
+          ${SHOW_PACKED} $<TARGET_FILE:kestrin-show>
+  DEPENDS kestrin-show ${CMAKE_SOURCE_DIR}/gpu/pack_show_win.sh
+          ${CMAKE_SOURCE_DIR}/runtime/unpack_stub_win.c ${CMAKE_SOURCE_DIR}/runtime/unpack_stub_win.ld
+          ${CMAKE_SOURCE_DIR}/runtime/lzma_decode.c ${CMAKE_SOURCE_DIR}/runtime/lzma_decode.h
+  COMMENT "Packing the show"
+  VERBATIM)
+add_custom_target(kestrin ALL DEPENDS ${SHOW_PACKED})
 
 # ---------------------------------------------------------------------------
 # Tests, run under Wine in a prefix of this build tree (tests/win/wine.sh):
@@ -82,8 +96,14 @@ foreach(src ${WIN_TEST_SOURCES})
 endforeach()
 set_tests_properties(win_song_win32_test PROPERTIES FIXTURES_REQUIRED "wine;linux_song")
 
+# End to end on the file a user runs: the packed show.
 add_test(NAME win_show_e2e_test COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/show_e2e_test.sh
-                                        ${CMAKE_BINARY_DIR})
-# The first program of a Wine session decides its desktop's display: the
-# show's session is its own, with no other test beside it.
-set_tests_properties(win_show_e2e_test PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600 RUN_SERIAL ON)
+                                        ${CMAKE_BINARY_DIR} kestrin.exe)
+# The unpacking stub and its loader, and damaged packed files.
+add_test(NAME win_pack_test COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/pack_test.sh
+                                    ${CMAKE_BINARY_DIR} ${CMAKE_C_COMPILER})
+# The first program of a Wine session decides its desktop's display: these
+# tests' sessions are their own, with no other test beside them.
+set_tests_properties(win_show_e2e_test win_pack_test PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
+                     RUN_SERIAL ON)
+add_test(NAME win_size_test COMMAND sh ${CMAKE_SOURCE_DIR}/tests/size_test.sh ${CMAKE_BINARY_DIR} .exe)

@@ -36,6 +36,9 @@ extern int pointerButton;                 // left button held
 void InputKey(int key, int down);         // sets keyDown and, on a press, the latch
 int KeyHeld(int key);
 int KeyPressed(int key);  // reads and clears the key's latch
+// Sets pointerX, pointerY from a position in a window of width x height units
+// (a scaled display's logical units), converted to screenWidth x screenHeight pixels.
+void InputPointer(int x, int y, int width, int height);
 
 // Window and GL context. Prints one line naming what is missing and returns 0
 // when there is no display, no GL 4.3 or an entry point is absent.

@@ -1,8 +1,11 @@
 // Desktop platform layer on SDL2: window, GL context, input and presentation.
 #include <SDL2/SDL.h>
+#include <signal.h>
+#include <sys/prctl.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "runtime/gl.h"
 #include "runtime/platform.h"
@@ -42,8 +45,21 @@ int OpenShowWindow() {
     fputs("kestrin: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set)\n", stderr);
     return 0;
   }
-  if (SDL_Init(SDL_INIT_VIDEO)) {
-    fprintf(stderr, "kestrin: cannot open the display: %s\n", SDL_GetError());
+  // A display server gone mid-write must end in Xlib's message, not a silent SIGPIPE.
+  signal(SIGPIPE, SIG_IGN);
+  // Run from memory, the show's file is "memfd:kestrin (deleted)": task bars
+  // and ps take the process and window class names from it.
+  prctl(PR_SET_NAME, "kestrin");
+  setenv("SDL_VIDEO_X11_WMCLASS", "kestrin", 1);
+  setenv("SDL_VIDEO_WAYLAND_WMCLASS", "kestrin", 1);
+  // Only the servers the environment names (a user's SDL_VIDEODRIVER wins):
+  // probing another prints its own complaint. Without an answer SDL would
+  // fall back to a driver that plays unseen.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, !(wl && *wl) ? "x11" : !(x && *x) ? "wayland" : "x11,wayland");
+  const char* driver = SDL_Init(SDL_INIT_VIDEO) ? 0 : SDL_GetCurrentVideoDriver();
+  if (!driver || (strcmp(driver, "x11") && strcmp(driver, "wayland"))) {
+    fprintf(stderr, "kestrin: cannot open the display: no X11 or Wayland server answers at %s\n",
+            x && *x ? x : wl);
     return 0;
   }
   SDL_DisplayMode mode;
@@ -62,6 +78,11 @@ int OpenShowWindow() {
   }
   SDL_GL_GetDrawableSize(window, &screenWidth, &screenHeight);
   if (!LoadGLEntries()) return 0;
+  const char* renderer = (const char*)glGetString(GL_RENDERER);
+  if (renderer && (strstr(renderer, "llvmpipe") || strstr(renderer, "softpipe") ||
+                   strstr(renderer, "Software")))
+    fprintf(stderr, "kestrin: %s renders in software: the show will run far below real time\n",
+            renderer);
   SDL_GL_SetSwapInterval(1);
   return 1;
 }
@@ -75,7 +96,10 @@ int PumpMessages() {
       if (key >= 0) InputKey(key, e.type == SDL_KEYDOWN);
     }
   }
-  Uint32 buttons = SDL_GetMouseState(&pointerX, &pointerY);
+  int x, y, w, h;
+  Uint32 buttons = SDL_GetMouseState(&x, &y);
+  SDL_GetWindowSize(window, &w, &h);  // the pointer's units; scaled displays differ from pixels
+  InputPointer(x, y, w, h);
   pointerButton = (buttons & SDL_BUTTON_LMASK) != 0;
   // A tap shorter than one frame still quits: the latch catches it.
   return !keyDown[KeyEscape] && !KeyPressed(KeyEscape);

@@ -83,7 +83,7 @@ void RunShow(const char* ownPath) {
     }
     double showTime = ClockShowTime(clock, wall);
     double frameStart = NowSeconds();
-    AdvanceSimulation(showTime, 0.05);
+    CatchUpSimulation(showTime);  // bounded by wall time: Escape must stay answered
     RenderFrame(showTime, resolutionScale);
     glFinish();
     frameMilliseconds = (NowSeconds() - frameStart) * 1000;

@@ -36,7 +36,7 @@ EOF
 PATH=/nonexistent "$capture" --video "$dir/x.mp4" --to 1 2>"$dir/err"
 [ $? -eq 2 ] && grep -q ffmpeg "$dir/err" || fail "missing ffmpeg: $(cat "$dir/err")"
 
-# --- A still of the requested size (over one deflate block), valid CRCs, not black.
+# --- A still of the requested size, valid CRCs, not black, compressed.
 "$capture" --png "$dir/still.png" --at 41.25 --settle 0.05 --size 200x120 2>"$dir/err" ||
   fail "still: $(cat "$dir/err")"
 size=$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 "$dir/still.png")
@@ -44,6 +44,8 @@ size=$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 "$dir/stil
 brightest=$(ffmpeg -v error -err_detect crccheck+explode -i "$dir/still.png" -f rawvideo \
   -pix_fmt gray - | od -An -tu1 -v | tr -s ' ' '\n' | sort -n | tail -1)
 [ "${brightest:-0}" -gt 16 ] || fail "still: black (brightest gray level '$brightest')"
+bytes=$(stat -c %s "$dir/still.png")
+[ "$bytes" -lt $((200 * 120 * 3)) ] || fail "still: $bytes bytes, no smaller than its raw pixels"
 
 # --- Two captures of the same span give the same frames, byte for byte.
 for run in a b; do

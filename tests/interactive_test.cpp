@@ -75,6 +75,22 @@ TEST(InteractiveInput, PointerOutsideTheWindowStillYieldsValues) {
   EXPECT_EQ(U[7][3], 1.0f);
 }
 
+TEST(InteractiveInput, OnAScaledDisplayThePointerIsTakenInPixels) {
+  ResetInput();
+  screenWidth = 2560, screenHeight = 1440;  // shown as 1280 x 720 units at scale 2
+  const std::tuple<int, int, int, float, float> cases[] = {
+      {640, 360, 1280, 0, 0},  // the centre
+      {0, 0, 1280, -16.0f / 9, 1},
+      {1280, 720, 2560, 0, 0},  // unscaled
+  };
+  for (auto [x, y, units, ux, uy] : cases) {
+    InputPointer(x, y, units, units * 9 / 16);
+    InteractiveInput();
+    EXPECT_FLOAT_EQ(U[7][1], ux) << x << "," << y << " of " << units;
+    EXPECT_FLOAT_EQ(U[7][2], uy) << x << "," << y << " of " << units;
+  }
+}
+
 TEST(InteractiveInput, HAndLToggleOncePerPress) {
   ResetInput();
   hudVisible = 1, liquidOn = 0;

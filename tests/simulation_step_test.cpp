@@ -3,6 +3,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "runtime/gl.h"
 #include "tests/simulation_mirror.h"
 
 static const float Floor = -2.4f;
@@ -144,4 +145,51 @@ TEST_F(Step, OnlyParticlesInsideTheLightBoxCastAndReceiveShadow) {
     ASSERT_NEAR(p2[4 * i + 3], i < k ? shade : 1.0f, i < k ? 2e-3 : 0) << i;
   d = ReadGrid<uint32_t>(textureDensity, GL_RED_INTEGER, GL_UNSIGNED_INT);
   EXPECT_EQ(d[Cell(10, 40, 20)], (unsigned)k) << "recounted, not accumulated";
+}
+
+// Every compute hand-over is fenced with the barrier bits its readers need:
+// the clear's image stores before the step's atomics, the step's particles
+// (storage) and counts (image) before the next step, the light pass and the
+// drawing, the light pass's image stores before the steps sample them as TV.
+struct HandOver {
+  int program, pass;
+  unsigned bits;  // of the barriers after the dispatch, before the next program
+};
+static std::vector<HandOver> handOvers;
+static int fenceOpen;
+static PFNGLUSEPROGRAMPROC realUse;
+static PFNGLDISPATCHCOMPUTEPROC realDispatch;
+static PFNGLMEMORYBARRIERPROC realBarrier;
+
+TEST_F(Step, EveryComputeHandOverHasTheBarrierItsReadersNeed) {
+  realUse = kglUseProgram, realDispatch = kglDispatchCompute, realBarrier = kglMemoryBarrier;
+  glEntries[EntUseProgram] = (void*)+[](GLuint p) { fenceOpen = 0, realUse(p); };
+  glEntries[EntDispatchCompute] = (void*)+[](GLuint x, GLuint y, GLuint z) {
+    GLint p = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &p);
+    int index = (int)(std::find(programs, programs + ProgramCount, (unsigned)p) - programs);
+    handOvers.push_back({index, (int)U[6][3], 0}), fenceOpen = 1;
+    realDispatch(x, y, z);
+  };
+  glEntries[EntMemoryBarrier] = (void*)+[](GLbitfield bits) {
+    if (fenceOpen) handOvers.back().bits |= bits;
+    realBarrier(bits);
+  };
+  SimulateStep(AtBar(2.5), 0.05, 0);
+  SimulateStep(AtBar(2.5) + 0.05, 0.05, 0);
+  VolumePass(1);
+  SimulateStep(AtBar(2.5) + 0.1, 0.05, 0);
+  glEntries[EntUseProgram] = (void*)realUse, glEntries[EntDispatchCompute] = (void*)realDispatch;
+  glEntries[EntMemoryBarrier] = (void*)realBarrier;
+
+  const unsigned storage = GL_SHADER_STORAGE_BARRIER_BIT,
+                 image = GL_SHADER_IMAGE_ACCESS_BARRIER_BIT;
+  auto needs = [&](const HandOver& h) {
+    return h.program == ProgSimulate ? storage | image
+           : h.pass == 0             ? image              // the clear
+                                     : GL_TEXTURE_FETCH_BARRIER_BIT;  // the light
+  };
+  ASSERT_EQ(handOvers.size(), 7u);  // three steps of clear + step, one light pass
+  for (auto& h : handOvers)
+    EXPECT_EQ(h.bits & needs(h), needs(h)) << "program " << h.program << " pass " << h.pass;
 }

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     exePath = beside;
   }
   if (!LoadExeImage(exePath)) return 2;
+  OnSignals();
   if (pictures) return CapturePictures();
   int rc = 0;
   if (wavPath) rc = CaptureWav(wavPath);

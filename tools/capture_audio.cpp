@@ -46,35 +46,23 @@ int CaptureWav(const char* path) {
   Put32(h + 24, SampleRate);
   Put32(h + 28, SampleRate * 4);
   Put32(h + 40, bytes);
-  FILE* f = fopen(path, "wb");
-  if (!f) {
-    fprintf(stderr, "kestrin-capture: cannot write %s\n", path);
-    return 2;
-  }
   // songBuffer is little-endian interleaved int16, the WAV sample layout here.
-  bool ok = fwrite(h, 1, 44, f) == 44 && fwrite(songBuffer, 1, bytes, f) == bytes;
-  if (fclose(f) != 0) ok = false;
-  if (!ok) fprintf(stderr, "kestrin-capture: writing %s failed\n", path);
-  return ok ? 0 : 2;
+  return WriteWhole(path, h, 44, songBuffer, bytes);
 }
 
 // One line per event: list, seconds (nine significant digits restore the
 // float exactly) and, for list 7, the word number.
+constexpr int EventLineBytes = 32;  // "8\t-1.23456789e-05\t255\n" and room to spare
+static char eventText[EventListCount * MaxEvents * EventLineBytes];
+
 int CaptureEvents(const char* path) {
   RenderSong();
-  FILE* f = fopen(path, "w");
-  if (!f) {
-    fprintf(stderr, "kestrin-capture: cannot write %s\n", path);
-    return 2;
-  }
+  size_t n = 0;
   for (int k = 0; k < EventListCount; k++)
     for (int i = 0; i < eventLists[k].count; i++) {
-      fprintf(f, "%d\t%.9g", k, eventLists[k].time[i]);
-      if (k == ListWord) fprintf(f, "\t%d", wordNumbers[i]);
-      fputc('\n', f);
+      n += snprintf(eventText + n, EventLineBytes, "%d\t%.9g", k, eventLists[k].time[i]);
+      if (k == ListWord) n += snprintf(eventText + n, EventLineBytes, "\t%d", wordNumbers[i]);
+      eventText[n++] = '\n';
     }
-  bool ok = !ferror(f);
-  if (fclose(f) != 0) ok = false;
-  if (!ok) fprintf(stderr, "kestrin-capture: writing %s failed\n", path);
-  return ok ? 0 : 2;
+  return WriteWhole(path, eventText, n, "", 0);
 }

@@ -24,7 +24,6 @@
 #include "tools/capture.h"
 
 constexpr double ShowEndSeconds = 1125.0 / 7;  // bar 93.75: the show ends itself
-constexpr int PathBytes = 4096;
 constexpr int MaxFps = 240;
 constexpr int MinSide = 32, MaxSide = 8192;  // below 32 the bloom pyramid is empty
 constexpr int LeadInFrames = 8;              // trails fade to 0.88^8 = 36 % over them
@@ -39,13 +38,6 @@ static double atSeconds;                                    // --png: required
 static double settleSeconds = -1;                           // < 0: simulate from the section start
 static int fps = 60, frameWidth = 1920, frameHeight = 1080;
 static int fpsGiven, fromGiven, toGiven, atGiven, hudOn;
-
-static int Fail(const char* format, const char* a = "", const char* b = "") {
-  fputs("kestrin-capture: ", stderr);
-  fprintf(stderr, format, a, b);
-  fputc('\n', stderr);
-  return 2;
-}
 
 static int BadValue(const char* format, const char* option, const char* value = "") {
   Fail(format, option, value);
@@ -144,162 +136,11 @@ static int CheckRequest() {
   return 0;
 }
 
-// --- Files: temporary names beside the final ones ----------------------------
-// Up to three temporaries at once (the output, the soundtrack span, a PNG);
-// the signal handler removes whatever is still there.
-constexpr int TempSlots = 3;
-static char tempPaths[TempSlots][PathBytes];
-
-static void RemoveTemps() {
-  for (int k = 0; k < TempSlots; k++)
-    if (tempPaths[k][0]) unlink(tempPaths[k]), tempPaths[k][0] = 0;
-}
-
-static pid_t encoderPid;
-
-static void OnSignal(int signal) {
-  if (encoderPid > 0) kill(encoderPid, SIGKILL), waitpid(encoderPid, 0, 0);
-  for (int k = 0; k < TempSlots; k++)
-    if (tempPaths[k][0]) unlink(tempPaths[k]);
-  _exit(128 + signal);
-}
-
-// "dir/name.ext" -> "dir/.part<pid>-name.ext<suffix>": hidden, unique, and
-// keeping the extension so ffmpeg picks the container from it.
-static int TempBeside(int slot, const char* path, const char* suffix) {
-  const char* slash = strrchr(path, '/');
-  int dirLength = slash ? (int)(slash - path) + 1 : 0;
-  int n = snprintf(tempPaths[slot], PathBytes, "%.*s.part%d-%s%s", dirLength, path, (int)getpid(),
-                   path + dirLength, suffix);
-  if (n >= PathBytes) return tempPaths[slot][0] = 0, 0;
-  return 1;
-}
-
-// Creates the slot's file; reports the final path when it cannot be written.
-static int OpenTemp(int slot, const char* finalPath) {
-  struct stat status;
-  if (!stat(finalPath, &status) && S_ISDIR(status.st_mode)) {
-    tempPaths[slot][0] = 0;
-    return Fail("cannot write %s: it is a directory", finalPath), -1;
-  }
-  int fd = open(tempPaths[slot], O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0) {
-    const char* why = strerror(errno);
-    tempPaths[slot][0] = 0;
-    Fail("cannot write %s: %s", finalPath, why);
-  }
-  return fd;
-}
-
-static int WriteAll(int fd, const void* data, size_t bytes) {
-  const char* p = (const char*)data;
-  while (bytes) {
-    ssize_t n = write(fd, p, bytes);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return 0;
-    p += n;
-    bytes -= (size_t)n;
-  }
-  return 1;
-}
-
-static int Finish(int slot, const char* finalPath) {
-  if (rename(tempPaths[slot], finalPath)) {
-    const char* why = strerror(errno);
-    RemoveTemps();
-    return Fail("cannot write %s: %s", finalPath, why);
-  }
-  tempPaths[slot][0] = 0;
-  return 0;
-}
-
-// --- PNG: 8-bit RGB in stored (uncompressed) deflate blocks ------------------
-constexpr int StoredBlockBytes = 65535;
-static unsigned crcTable[256];
-
-static unsigned Crc32(unsigned crc, const unsigned char* p, size_t n) {
-  if (!crcTable[1])
-    for (unsigned k = 0; k < 256; k++) {
-      unsigned c = k;
-      for (int j = 0; j < 8; j++) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      crcTable[k] = c;
-    }
-  crc = ~crc;
-  while (n--) crc = crcTable[(crc ^ *p++) & 255] ^ (crc >> 8);
-  return ~crc;
-}
-
-static unsigned char* PutBig32(unsigned char* p, unsigned v) {
-  p[0] = v >> 24, p[1] = v >> 16, p[2] = v >> 8, p[3] = v;
-  return p + 4;
-}
-
-static size_t PngRawBytes(int w, int h) { return (size_t)h * (1 + 3 * (size_t)w); }
-
-// Bytes of the whole file for a w x h image: signature, IHDR, IDAT, IEND.
-static size_t PngBytes(int w, int h) {
-  size_t raw = PngRawBytes(w, h);
-  size_t blocks = (raw + StoredBlockBytes - 1) / StoredBlockBytes;
-  return 8 + 25 + 12 + 2 + raw + 5 * blocks + 4 + 12;
-}
-
-// Encodes top-down RGBA rows into out (PngBytes large); returns the size.
-static size_t EncodePng(const unsigned char* rgba, int w, int h, unsigned char* out) {
-  static const unsigned char signature[8] = {137, 'P', 'N', 'G', 13, 10, 26, 10};
-  unsigned char* p = out;
-  memcpy(p, signature, 8), p += 8;
-  unsigned char* chunk = p;
-  p = PutBig32(p, 13);
-  memcpy(p, "IHDR", 4), p += 4;
-  p = PutBig32(PutBig32(p, (unsigned)w), (unsigned)h);
-  *p++ = 8, *p++ = 2, *p++ = 0, *p++ = 0, *p++ = 0;  // 8 bits, RGB, no interlace
-  p = PutBig32(p, Crc32(0, chunk + 4, 17));
-
-  size_t raw = PngRawBytes(w, h);
-  size_t blocks = (raw + StoredBlockBytes - 1) / StoredBlockBytes;
-  chunk = p;
-  p = PutBig32(p, (unsigned)(2 + raw + 5 * blocks + 4));
-  memcpy(p, "IDAT", 4), p += 4;
-  *p++ = 0x78, *p++ = 0x01;  // zlib: deflate, 32 KB window, no dictionary
-  // Rows are emitted byte by byte into blocks so a row may straddle two blocks.
-  unsigned adlerA = 1, adlerB = 0;
-  size_t left = raw, inBlock = 0;
-  for (int y = 0; y < h; y++) {
-    const unsigned char* row = rgba + (size_t)y * w * 4;
-    for (int x = -1; x < w * 3; x++) {
-      if (!inBlock) {
-        inBlock = left < StoredBlockBytes ? left : StoredBlockBytes;
-        *p++ = left == inBlock;  // BFINAL on the last block, BTYPE 00
-        *p++ = inBlock & 255, *p++ = inBlock >> 8;
-        *p++ = ~inBlock & 255, *p++ = (~inBlock >> 8) & 255;
-      }
-      unsigned char byte = x < 0 ? 0 : row[x / 3 * 4 + x % 3];  // filter 0, then R G B
-      *p++ = byte;
-      adlerA = (adlerA + byte) % 65521;
-      adlerB = (adlerB + adlerA) % 65521;
-      inBlock--, left--;
-    }
-  }
-  p = PutBig32(p, adlerB << 16 | adlerA);
-  p = PutBig32(p, Crc32(0, chunk + 4, (size_t)(p - chunk - 4)));
-  chunk = p;
-  p = PutBig32(p, 0);
-  memcpy(p, "IEND", 4), p += 4;
-  p = PutBig32(p, Crc32(0, chunk + 4, 4));
-  return (size_t)(p - out);
-}
-
-static int WritePng(const char* path, const unsigned char* rgba, unsigned char* encoded) {
+static int WritePng(const char* path, const unsigned char* rgba) {
   if (!TempBeside(2, path, "")) return Fail("path too long: %s", path);
   int fd = OpenTemp(2, path);
   if (fd < 0) return 2;
-  size_t bytes = EncodePng(rgba, frameWidth, frameHeight, encoded);
-  int ok = WriteAll(fd, encoded, bytes);
-  if (close(fd) || !ok) {
-    RemoveTemps();
-    return Fail("cannot write %s: %s", path, strerror(errno));
-  }
-  return Finish(2, path);
+  return CloseTemp(2, fd, WritePngTo(fd, rgba, frameWidth, frameHeight), path);
 }
 
 // --- The soundtrack span as a canonical 16-bit stereo WAV --------------------
@@ -385,14 +226,27 @@ static int StartEncoder(const char* audioPath, const char* outPath) {
   char size[32], rate[16];
   snprintf(size, sizeof size, "%dx%d", frameWidth, frameHeight);
   snprintf(rate, sizeof rate, "%d", fps);
-  const char* args[] = {
-      ffmpegPath, "-hide_banner", "-loglevel", "error",     "-y",         "-f",
-      "rawvideo", "-pix_fmt",     "rgba",      "-s",        size,         "-framerate",
-      rate,       "-i",           "pipe:0",    "-i",        audioPath,    "-map",
-      "0:v",      "-map",         "1:a",       "-c:v",      "libx264",    "-preset",
-      "medium",   "-crf",         "18",        "-pix_fmt",  "yuv420p",    "-c:a",
-      "aac",      "-b:a",         "192k",      "-movflags", "+faststart", outPath,
-      0};
+  // -xerror: without it ffmpeg 5.1 exits 0 after failing to write the
+  // trailer (a full disk), leaving an unplayable file.
+  const char* args[] = {ffmpegPath,   "-hide_banner",
+                        "-loglevel",  "error",
+                        "-xerror",    "-y",
+                        "-f",         "rawvideo",
+                        "-pix_fmt",   "rgba",
+                        "-s",         size,
+                        "-framerate", rate,
+                        "-i",         "pipe:0",
+                        "-i",         audioPath,
+                        "-map",       "0:v",
+                        "-map",       "1:a",
+                        "-c:v",       "libx264",
+                        "-preset",    "medium",
+                        "-crf",       "18",
+                        "-pix_fmt",   "yuv420p",
+                        "-c:a",       "aac",
+                        "-b:a",       "192k",
+                        "-movflags",  "+faststart",
+                        outPath,      0};
   int fds[2];
   if (pipe(fds)) return -1;
   encoderPid = fork();
@@ -513,14 +367,7 @@ static void RunUpTo(double first, int rate, double settle) {
 // the tolerance keeps a span of a whole number of frames from gaining one.
 static int FrameCount() { return (int)std::ceil((toSeconds - fromSeconds) * fps - 1e-6); }
 
-static void OnSignals() {
-  signal(SIGINT, OnSignal);
-  signal(SIGTERM, OnSignal);
-  signal(SIGHUP, OnSignal);
-  signal(SIGPIPE, SIG_IGN);  // a dead encoder shows as a failed write instead
-}
-
-static int CaptureStill(unsigned char* bottomUp, unsigned char* frame, unsigned char* png) {
+static int CaptureStill(unsigned char* bottomUp, unsigned char* frame) {
   if (!TempBeside(2, pngPath, "")) return Fail("path too long: %s", pngPath);
   int fd = OpenTemp(2, pngPath);  // an unwritable path fails before the long work
   if (fd < 0) return 2;
@@ -531,10 +378,10 @@ static int CaptureStill(unsigned char* bottomUp, unsigned char* frame, unsigned 
   if (PrepareShow()) return 2;
   RunUpTo(atSeconds, StillFps, settleSeconds);
   RenderAt(atSeconds, bottomUp, frame);
-  return WritePng(pngPath, frame, png);
+  return WritePng(pngPath, frame);
 }
 
-static int CaptureFrames(unsigned char* bottomUp, unsigned char* frame, unsigned char* png) {
+static int CaptureFrames(unsigned char* bottomUp, unsigned char* frame) {
   if (mkdir(framesDir, 0755) && errno != EEXIST)
     return Fail("cannot create %s: %s", framesDir, strerror(errno));
   char path[PathBytes];
@@ -554,7 +401,7 @@ static int CaptureFrames(unsigned char* bottomUp, unsigned char* frame, unsigned
   for (int k = 0; k < count; k++) {
     RenderAt(fromSeconds + (double)k / fps, bottomUp, frame);
     snprintf(path, PathBytes, "%s/%06d.png", framesDir, k);
-    if (WritePng(path, frame, png)) return 2;
+    if (WritePng(path, frame)) return 2;
     Progress("frames", k + 1, count, "frames", "fps");
   }
   return 0;
@@ -595,7 +442,8 @@ static int CaptureVideo(unsigned char* bottomUp, unsigned char* frame) {
     Progress("frames", k + 1, count, "frames", "fps");
   }
   close(pipe);
-  if (!WaitEncoder() || !ok) {
+  struct stat written;  // the encoder's word and a file, before it takes the final name
+  if (!WaitEncoder() || !ok || stat(tempPaths[0], &written) || !written.st_size) {
     RemoveTemps();
     return Fail("ffmpeg failed to encode %s (its message is above)", videoPath);
   }
@@ -606,14 +454,12 @@ static int CaptureVideo(unsigned char* bottomUp, unsigned char* frame) {
 
 int CapturePictures() {
   if (CheckRequest()) return 2;
-  OnSignals();
   size_t bytes = (size_t)frameWidth * frameHeight * 4;
   unsigned char* bottomUp = (unsigned char*)malloc(bytes);
   unsigned char* frame = (unsigned char*)malloc(bytes);
-  unsigned char* png = videoPath ? 0 : (unsigned char*)malloc(PngBytes(frameWidth, frameHeight));
-  if (!bottomUp || !frame || (!videoPath && !png)) return Fail("out of memory for %s frames", "");
-  int status = pngPath     ? CaptureStill(bottomUp, frame, png)
-               : framesDir ? CaptureFrames(bottomUp, frame, png)
+  if (!bottomUp || !frame) return Fail("out of memory for %dx%d frames", frameWidth, frameHeight);
+  int status = pngPath     ? CaptureStill(bottomUp, frame)
+               : framesDir ? CaptureFrames(bottomUp, frame)
                            : CaptureVideo(bottomUp, frame);
   if (!status)
     fprintf(stderr, "kestrin-capture: wrote %s\n",

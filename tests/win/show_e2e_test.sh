@@ -3,8 +3,10 @@
 # is missing on stderr and in a message box, then exits with status 1.
 # Otherwise its window covers the display, the loading display is drawn, show
 # frames follow without audio (saying so in one line), and Escape ends it with
-# status 0. usage: show_e2e_test.sh BUILD_DIR (with the prefix of wine_prefix.sh)
+# status 0. usage: show_e2e_test.sh BUILD_DIR [PROGRAM] (default kestrin-show.exe;
+# with the prefix of wine_prefix.sh)
 build=$1
+program=${2:-kestrin-show.exe}
 fail() { echo "FAIL: $*"; exit 1; }
 for tool in Xvfb xdotool ffmpeg wine; do command -v $tool >/dev/null || fail "$tool missing"; done
 work=$(mktemp -d)
@@ -19,7 +21,7 @@ xvfb=$!
 for i in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
 
-start() { "$@" wine "$build/kestrin-show.exe" >/dev/null 2>"$work/err" & show=$!; }
+start() { "$@" wine "$build/$program" >/dev/null 2>"$work/err" & show=$!; }
 alive() { kill -0 $show 2>/dev/null || fail "the show ended early: $(cat "$work/err")"; }
 said() { grep '^kestrin:' "$work/err"; }
 # Sets $window to the window titled KESTRIN whose size is $1 (or is not, with !).
