@@ -28,10 +28,10 @@ void AcidBass(int th, int start, int length, double note, double prev, float gai
 // Plucky off-beat bass: filtered saw over a sine an octave down. Its decay
 // depends on the sample index alone: computed once for the longest note.
 constexpr int OffbeatSamples = 9450 + 300;
-static float offbeatDecay[OffbeatSamples];
 
 void OffbeatBass(int th, int start, int length, double note, float gain, float cutoff) {
   if (th != 2) return;
+  float* offbeatDecay = (float*)SongTable(TableOffbeatDecay, OffbeatSamples * sizeof(float));
   if (!offbeatDecay[0])
     for (int n = 0; n < OffbeatSamples; n++)
       offbeatDecay[n] = (float)(0.65 + 0.35 * exp(-n / 2205.0));

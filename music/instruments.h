@@ -145,7 +145,6 @@ void Stab(int th, int start, int length, double note, float gain, float pan);
 void Bell(int th, int start, double note, float gain, float pan);
 // Consecutive calls of one melodic voice, rendered side by side: the tracks
 // get every call's samples in array order, as from one call after another.
-// Leads share lanes only with the same start and length.
 struct PluckNote {
   int start;
   double note;
