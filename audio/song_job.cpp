@@ -13,6 +13,7 @@ static float* Track() { return (float*)Pages((size_t)SongFrames * sizeof(float))
 
 void RenderWorker(int group) {
   ArrangementRenderer(group);
+  ReleaseSongTables(group);
   if (group == 0) RenderVoices();
 }
 

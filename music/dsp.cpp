@@ -29,6 +29,7 @@ void Out(int group, int i, float l, float r, float a, float b) {
 }
 
 // --- Speed tables ---------------------------------------------------------------------
+static_assert(TableLanes == 9 && SongTableCount == 11, "one owner per table below");
 static void* songTables[SongTableCount];
 static size_t songTableBytes[SongTableCount];
 
@@ -37,9 +38,16 @@ void* SongTable(int id, size_t bytes) {
   return songTables[id];
 }
 
-void ResetInstrumentCaches() {
+static void Release(int id) { FreePages(songTables[id], songTableBytes[id]), songTables[id] = 0; }
+
+void ReleaseSongTables(int thread) {
+  static const signed char owner[SongTableCount] = {1, 1, 1, 1, 1, 2, 2, 2, 2, 3, -1};
   for (int id = 0; id < SongTableCount; id++)
-    FreePages(songTables[id], songTableBytes[id]), songTables[id] = 0;
+    if (owner[id] == thread) Release(id);
+}
+
+void ResetInstrumentCaches() {
+  for (int id = 0; id < SongTableCount; id++) Release(id);
 }
 
 // --- Saws in lanes --------------------------------------------------------------------

@@ -173,18 +173,24 @@ int SingPhrase(int th, int start, int entry, int K);
 
 // Tables kept for speed during one render (caches, curves that depend on the
 // sample index alone, lane scratch). Each has one owner thread, which takes it
-// zero-filled from the pages on first use; the song job releases them all
-// with the track buffers.
+// zero-filled from the pages on first use and releases it when it finishes;
+// the song job releases the rest with the track buffers.
 enum SongTableId {
   TableSamples,       // thread 1: kick, snare, clap
   TableHats,          // thread 1
+  TableTom,           // thread 1: the curves of tom, impact and crash
+  TableImpact,        // thread 1
+  TableCrash,         // thread 1
   TableDroneVibrato,  // thread 2
   TableOffbeatDecay,  // thread 2
+  TableSubDrop,       // thread 2: its whole sound
+  TablePadSweep,      // thread 2: the pads' cutoff wobble
   TableLanes,         // thread 3: strings and outputs of the melodic voices in lanes
   TableDuck,          // song thread: the master's kick envelope
   SongTableCount
 };
 void* SongTable(int id, size_t bytes);
+void ReleaseSongTables(int thread);  // a worker's own, when it has finished
 // Releases the tables and forgets the caches (also a fresh render in tests).
 void ResetInstrumentCaches();
 

@@ -94,7 +94,13 @@ static void AddMono(int start, const float* o, int len, float l, float r, float 
 // One pluck's output from its string values x, in place: times gain and the
 // attack (1 from sample 40 on); then into the tracks.
 static void PluckOutput(const PluckNote& p, float* x, int len) {
-  for (int n = 0; n < len; n++) x[n] = n < 40 ? x[n] * p.gain * (n * 0.025f) : x[n] * p.gain;
+  float gain = p.gain;
+  int n = 0;
+  for (; n < len && (n < 40 || n % 4); n++)
+    x[n] = n < 40 ? x[n] * gain * (n * 0.025f) : x[n] * gain;
+  for (; n + 4 <= len; n += 4)
+    _mm_storeu_ps(x + n, _mm_mul_ps(_mm_loadu_ps(x + n), _mm_set1_ps(gain)));
+  for (; n < len; n++) x[n] = x[n] * gain;
   AddMono(p.start, x, len, PanL(p.pan), PanR(p.pan), 0.18f, 0.3f);
 }
 

@@ -88,6 +88,18 @@ void ChordDrone(int th, int start, int length, const int* chord, float gain) {
 }
 
 #else
+// The pads' cutoff wobble 1 + 0.15 sin(3e-5 n + i) at every 32nd sample n,
+// for note i, up to the longest pad of the song.
+constexpr int SweepSteps = (4 * BarSamples + 44100) / 32 + 1;
+static double PadSweep(int n, int i) { return 1 + 0.15 * sin(3e-05 * n + i); }
+static const double* SweepTable() {
+  double* w = (double*)SongTable(TablePadSweep, SweepSteps * 4 * sizeof(double));
+  if (!w[0])
+    for (int k = 0; k < SweepSteps; k++)
+      for (int i = 0; i < 4; i++) w[4 * k + i] = PadSweep(32 * k, i);
+  return w;
+}
+
 // Adds four samples of the four chord notes (lanes) to three tracks at n.
 static void AddNotes(float* L, float* R, float* A, int n, int count, __m128* l, __m128* r,
                      __m128* a) {
@@ -129,13 +141,15 @@ void Pad(int th, int start, int length, const int* chord, float gain, float c0, 
       ph[v][h] = _mm_load_pd(phase[v] + 2 * h), inc[v][h] = _mm_load_pd(dt[v] + 2 * h),
       tp[v][h] = _mm_load_pd(top[v] + 2 * h);
   SvfLanes fl = {}, fr = {};
+  const double* sweep = SweepTable();
   for (int n = 0; n < end; n += 4) {
     if (n % 32 == 0) {
       alignas(16) float a1[4], a2[4], a3[4];
       for (int i = 0; i < 4; i++) {
         Svf f = {};
         f.k = 1.1f;
-        SvfTune(f, (c0 + (c1 - c0) * (double)n / total) * (1 + 0.15 * sin(3e-05 * n + i)));
+        double wobble = n / 32 < SweepSteps ? sweep[n / 8 + i] : PadSweep(n, i);
+        SvfTune(f, (c0 + (c1 - c0) * (double)n / total) * wobble);
         a1[i] = f.a1, a2[i] = f.a2, a3[i] = f.a3;
       }
       fl.a1 = fr.a1 = _mm_load_ps(a1);
