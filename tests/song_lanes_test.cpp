@@ -1,7 +1,7 @@
 // The voices in lanes against the plain loops on calls the song never makes:
 // short and mixed groups, a string too short for lanes, a lead longer than
-// the scratch, cuts at the end of the track. The whole song is compared in
-// song_render_test.
+// the scratch, a pad longer than its table, cuts at the end of the track. The whole song is
+// compared in song_render_test.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -43,6 +43,8 @@ static const struct Case {
 } cases[] = {
     {"pad cut three samples into a block", End - 50003, 50003,
      [](const Voices& v) { v.Pad(End - 50003, 20000, Chord); }},
+    {"pad longer than the song's longest (its wobble past the table)", 5000000, 444100,
+     [](const Voices& v) { v.Pad(5000000, 400000, Chord); }},
     {"drone cut at the end", End - 30001, 30001,
      [](const Voices& v) { v.Drone(End - 30001, 5000, Chord); }},
     {"three plucks, starts falling, one string shorter than four", 1000000, 100000,
@@ -76,7 +78,9 @@ static const struct Case {
                 {4001200, 62, 0.2f, 0.5f}});
      }},
     {"bells cut at the end", End - 1003, 1003,
-     [](const Voices& v) { v.Bells({{End - 1003, 70, 0.2f, 0.5f}}); }},
+     [](const Voices& v) {
+       v.Bells({{End - 1003, 70, 0.2f, 0.5f}});
+     }},
 };
 
 static std::vector<float> Take(int from, int span) {

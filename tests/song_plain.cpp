@@ -7,9 +7,8 @@
 static_assert(KESTRIN_PLAIN_SONG, "built with the plain loops only");
 
 extern "C" __attribute__((visibility("default"))) const PlainSong* PlainSongLibrary() {
-  static const PlainSong library = {trackGroups, eventLists, wordNumbers, voiceControl,
-                                    &songBuffer, &exeImage,  ResetSong,   SongRenderThread,
-                                    MasterMix,   Pad,        ChordDrone,  Plucks,
-                                    Leads,       Bells};
+  static const PlainSong library = {
+      trackGroups,      eventLists, wordNumbers, voiceControl, &songBuffer, &exeImage, ResetSong,
+      SongRenderThread, MasterMix,  Pad,         ChordDrone,   Plucks,      Leads,     Bells};
   return &library;
 }
