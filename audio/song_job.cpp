@@ -13,6 +13,7 @@ static float* Track() { return (float*)Pages((size_t)SongFrames * sizeof(float))
 
 void RenderWorker(int group) {
   ArrangementRenderer(group);
+  ReleaseSongTables(group);
   if (group == 0) RenderVoices();
 }
 
@@ -49,14 +50,24 @@ void SongRenderThread() {
   }
   WaitThreads(worker, 4);
   SortEventLists();
+#if KESTRIN_PLAIN_SONG
   songBuffer = (short*)Pages((size_t)SongFrames * 4);
+#else
+  // The song takes the pages of group 3's left track, which the master reads
+  // only in its first stage and writes the song only in its last: 28.7 MB
+  // that need not be faulted in again, and a lower peak.
+  static_assert(SongFrames * sizeof(float) == SongFrames * 2 * sizeof(short), "same size");
+  songBuffer = (short*)trackGroups[3].left;
+#endif
   MasterMix();
+  if (!KESTRIN_PLAIN_SONG) trackGroups[3].left = 0;  // kept: it is the song now
   for (int g = 0; g < 4; g++) {
     TrackGroup& t = trackGroups[g];
     float** slot[4] = {&t.left, &t.right, &t.sendA, &t.sendB};
     for (int i = 0; i < 4; i++)
       FreePages(*slot[i], (size_t)SongFrames * sizeof(float)), *slot[i] = 0;
   }
+  ResetInstrumentCaches();  // the speed tables go with the tracks
   songProgress.exchange(100);
 }
 

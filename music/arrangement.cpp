@@ -107,6 +107,9 @@ static const uint8_t SpokenWords[] = {
 // clang-format on
 
 static bool Playing(const uint8_t* note, int b) { return note[0] >> 4 == b % 4; }
+// Leads of one bar: seven melody notes with their octaves, seven echoes and
+// twelve chord stabs at most.
+constexpr int MaxBarNotes = 40;
 
 void ArrangementRenderer(int th) {
   for (int b = 0; b < SongBars; b++) {
@@ -218,14 +221,23 @@ void ArrangementRenderer(int th) {
         ChordDrone(th, S, len, n, b < 88 ? 0.4f : 0.5f);
     }
 
+    // The melodic voices of a bar are played in runs of calls of one voice,
+    // collected here in call order.
+    PluckNote plucks[16];
+    LeadNote leads[MaxBarNotes];
+    BellNote bells[16];
+    int count = 0;
+
     // Arpeggio plucks.
-    if (b < 16 || (b >= 24 && b < 64) || (b >= 72 && b < 88))
+    if (b < 16 || (b >= 24 && b < 64) || (b >= 72 && b < 88)) {
       for (int s = 0; s < 16; s++)
-        Pluck(th, step(s), x.A[pattern[s]] + (x.drop ? 12 : 0),
-              b < 4    ? 0.12f + 0.04f * b
-              : x.drop ? 0.14f
-                       : 0.22f,
-              0.4f + 0.05f * (b % 8), s % 2 ? 0.25f : 0.75f);
+        plucks[s] = {step(s), (double)(x.A[pattern[s]] + (x.drop ? 12 : 0)),
+                     b < 4    ? 0.12f + 0.04f * b
+                     : x.drop ? 0.14f
+                              : 0.22f,
+                     0.4f + 0.05f * (b % 8), s % 2 ? 0.25f : 0.75f};
+      Plucks(th, plucks, 16);
+    }
 
     // The lead melody, its octave, the bass-register echo and chord stabs.
     if (x.drop) {
@@ -233,43 +245,76 @@ void ArrangementRenderer(int th) {
       for (const uint8_t* m = M; m[0] != 0xFF; m += 3) {
         if (!Playing(m, b)) continue;
         int T = step(m[0] % 16), len = 4725 * m[2] - 600;
-        Lead(th, T, len, m[1] + x.K, 1.15f, 1900, 3, 9, 0.5f, 0.22f, true);
-        if (b >= 56) Lead(th, T, len, m[1] + x.K + 12, 0.45f, 2600, 2, 9, 0.5f, 0.15f, false);
+        leads[count++] = {T, len, (double)(m[1] + x.K), 1.15f, 1900, 3, 9, 0.5f, 0.22f, true};
+        if (b >= 56)
+          leads[count++] = {T,     len,  (double)(m[1] + x.K + 12), 0.45f, 2600, 2, 9, 0.5f,
+                            0.15f, false};
       }
       if (b >= 80)
         for (const uint8_t* m = MelodyB; m[0] != 0xFF; m += 3)
           if (Playing(m, b))
-            Lead(th, step(m[0] % 16), 4725 * m[2] - 600, m[1] + x.K - 12, 0.5f, 1500, 2, 9, 0.3f,
-                 0.2f, false);
-      for (int k = 0; k < 4; k++)
-        for (int j = 0; j < 3; j++)
-          Lead(th, S + 9450 + k * BeatSamples, 6300, n[j + 1] - 12, 0.17f, 1400, 2, 14,
-               0.2f + 0.3f * j, 0.0f, false);
+            leads[count++] = {step(m[0] % 16),
+                              4725 * m[2] - 600,
+                              (double)(m[1] + x.K - 12),
+                              0.5f,
+                              1500,
+                              2,
+                              9,
+                              0.3f,
+                              0.2f,
+                              false};
     }
-    if (b >= 12 && b < 16)
+    if (x.drop || (b >= 12 && b < 16))
       for (int k = 0; k < 4; k++)
         for (int j = 0; j < 3; j++)
-          Lead(th, S + 9450 + k * BeatSamples, 4725, n[j + 1] - 12, 0.12f + 0.04f * (b - 12),
-               300.0f * (b - 9), 2, 14, 0.2f + 0.3f * j, 0.0f, false);
-    if ((b >= 16 && b < 20) || (b >= 40 && b < 44))
+          leads[count++] = x.drop ? LeadNote{S + 9450 + k * BeatSamples,
+                                             6300,
+                                             (double)(n[j + 1] - 12),
+                                             0.17f,
+                                             1400,
+                                             2,
+                                             14,
+                                             0.2f + 0.3f * j,
+                                             0.0f,
+                                             false}
+                                  : LeadNote{S + 9450 + k * BeatSamples,
+                                             4725,
+                                             (double)(n[j + 1] - 12),
+                                             0.12f + 0.04f * (b - 12),
+                                             300.0f * (b - 9),
+                                             2,
+                                             14,
+                                             0.2f + 0.3f * j,
+                                             0.0f,
+                                             false};
+    Leads(th, leads, count);
+    if ((b >= 16 && b < 20) || (b >= 40 && b < 44)) {
+      count = 0;
       for (const uint8_t* m = MelodyA; m[0] != 0xFF; m += 3)
         if (Playing(m, b)) {
           int T = step(m[0] % 16);
-          Pluck(th, T, m[1] - 12, 0.3f, 0.25f, 0.45f),
-              Pluck(th, T + 300, m[1], 0.14f, 0.35f, 0.55f);
+          plucks[count++] = {T, (double)(m[1] - 12), 0.3f, 0.25f, 0.45f};
+          plucks[count++] = {T + 300, (double)m[1], 0.14f, 0.35f, 0.55f};
         }
+      Plucks(th, plucks, count);
+    }
 
     // Bells.
+    count = 0;
     if (b >= 64 && b < 72) {
-      for (int k = 0; k < 4; k++) Bell(th, S + 600 * k, n[k] - 12, 0.28f, 0.3f + 0.13f * k);
-      Bell(th, S, r - 12, 0.3f, 0.5f);
+      for (int k = 0; k < 4; k++)
+        bells[count++] = {S + 600 * k, (double)(n[k] - 12), 0.28f, 0.3f + 0.13f * k};
+      bells[count++] = {S, (double)(r - 12), 0.3f, 0.5f};
       for (int s = 0; s < 8; s++)
-        Bell(th, S + 37800 + s * StepSamples, x.A[pattern[2 * s]] + (s > 3 ? 12 : 0), 0.12f,
-             s % 2 ? 0.3f : 0.7f);
+        bells[count++] = {S + 37800 + s * StepSamples,
+                          (double)(x.A[pattern[2 * s]] + (s > 3 ? 12 : 0)), 0.12f,
+                          s % 2 ? 0.3f : 0.7f};
     }
     if (b >= 88)
       for (const uint8_t* m = MelodyB; m[0] != 0xFF; m += 3)
-        if (Playing(m, b)) Bell(th, step(m[0] % 16), m[1] + x.K - 12, 0.16f, 0.5f);
+        if (Playing(m, b))
+          bells[count++] = {step(m[0] % 16), (double)(m[1] + x.K - 12), 0.16f, 0.5f};
+    Bells(th, bells, count);
 
     // Sung lines, vocal chops, words.
     bool singB = b >= 84 && b < 88, singA = b >= 56 && b < 64;

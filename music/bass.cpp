@@ -28,10 +28,10 @@ void AcidBass(int th, int start, int length, double note, double prev, float gai
 // Plucky off-beat bass: filtered saw over a sine an octave down. Its decay
 // depends on the sample index alone: computed once for the longest note.
 constexpr int OffbeatSamples = 9450 + 300;
-static float offbeatDecay[OffbeatSamples];
 
 void OffbeatBass(int th, int start, int length, double note, float gain, float cutoff) {
   if (th != 2) return;
+  float* offbeatDecay = (float*)SongTable(TableOffbeatDecay, OffbeatSamples * sizeof(float));
   if (!offbeatDecay[0])
     for (int n = 0; n < OffbeatSamples; n++)
       offbeatDecay[n] = (float)(0.65 + 0.35 * exp(-n / 2205.0));
@@ -53,13 +53,21 @@ void OffbeatBass(int th, int start, int length, double note, float gain, float c
   }
 }
 
-// Two seconds of falling, saturated sub sine under the drops.
+// Two seconds of falling, saturated sub sine under the drops: the same sound
+// every time, rendered once into the speed tables (a plain build renders each).
+static float NextSubDrop(int n, double& phase) {
+  phase += (50 * exp(-n / 4900.0) + 38) / 44100;
+  return (float)(Sat(2.2 * sin(TwoPi * phase)) * exp(-n / 27562.5) * 0.5);
+}
+
 void SubDrop(int th, int start) {
   if (th != 2) return;
+  float* sound = KESTRIN_PLAIN_SONG ? 0 : (float*)SongTable(TableSubDrop, 88200 * sizeof(float));
   double phase = 0;
+  if (sound && !sound[0])  // never 0: it starts at a fortieth
+    for (int n = 0; n < 88200; n++) sound[n] = NextSubDrop(n, phase);
   for (int n = 0; n < 88200; n++) {
-    phase += (50 * exp(-n / 4900.0) + 38) / 44100;
-    float s = (float)(Sat(2.2 * sin(TwoPi * phase)) * exp(-n / 27562.5) * 0.5);
+    float s = sound ? sound[n] : NextSubDrop(n, phase);
     Out(2, start + n, s, s, 0, 0);
   }
 }

@@ -3,19 +3,18 @@
 
 #include "music/instruments.h"
 
-// --- Caches (thread 1 only) ---------------------------------------------------------
+// --- Caches (thread 1 only, in its speed tables: empty when taken) ------------------
 // Kick, snare and clap are synthesised once and mixed from here.
-static float sampleCache[3][SampleCacheLength];
-static bool sampleCached[3];
+struct SampleCache {
+  bool cached[3];
+  float sound[3][SampleCacheLength];
+};
 // One rendered hat per integer decay; the extra last slot renders an eighth
 // distinct decay without caching it.
-static float hatCache[HatCacheEntries + 1][HatMaxSamples];
-static int hatKey[HatCacheEntries + 1], hatLength[HatCacheEntries + 1];
-
-void ResetInstrumentCaches() {
-  memset(sampleCached, 0, sizeof sampleCached);
-  memset(hatLength, 0, sizeof hatLength);
-}
+struct HatCache {
+  int key[HatCacheEntries + 1], length[HatCacheEntries + 1];
+  float sound[HatCacheEntries + 1][HatMaxSamples];
+};
 
 // Adds gains times a mono sound into thread 1's group.
 static void MixSound(int start, const float* s, int len, float l, float r, float a) {
@@ -31,9 +30,10 @@ static void MixSound(int start, const float* s, int len, float l, float r, float
 
 // 0 kick, 1 snare, 2 clap; noise seeded 99 + index.
 static const float* CachedSound(int index) {
-  float* out = sampleCache[index];
-  if (sampleCached[index]) return out;
-  sampleCached[index] = true;
+  SampleCache& cache = *(SampleCache*)SongTable(TableSamples, sizeof(SampleCache));
+  float* out = cache.sound[index];
+  if (cache.cached[index]) return out;
+  cache.cached[index] = true;
   uint32_t seed = 99 + index;
   Svf f = {};
   f.k = index == 1 ? 0.9f : 0.7f;
@@ -83,10 +83,12 @@ void Snare(int th, int start, float gain, float send) {
 void Hat(int th, int start, float gain, float decay, float pan) {
   if (th != 1) return;
   Record(ListHat, start);
+  HatCache& cache = *(HatCache*)SongTable(TableHats, sizeof(HatCache));
+  int *hatKey = cache.key, *hatLength = cache.length;
   int len = (int)(308700 / decay), key = (int)decay, e = 0;
   if (len > HatMaxSamples) len = HatMaxSamples;
   while (e < HatCacheEntries && hatLength[e] && hatKey[e] != key) e++;
-  float* s = hatCache[e];
+  float* s = cache.sound[e];
   if (e == HatCacheEntries || !hatLength[e]) {
     static const double partials[6] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
     double phase[6] = {};
@@ -113,17 +115,69 @@ void Hat(int th, int start, float gain, float decay, float pan) {
   MixSound(start, s, len, bl, br, 0.06f * gain);
 }
 
+// --- The tom's, impact's and crash's curves --------------------------------------------
+// They depend on the sample index alone: the owner thread computes each once
+// into its speed tables (a plain build computes them in place, sample by sample).
+struct TomCurve {
+  double sweep, body, click;  // e^(-18t), e^(-4.5t), e^(-60t)
+};
+static TomCurve TomAt(int n) {
+  double t = n / 44100.0;
+  return {exp(-18 * t), exp(-4.5 * t), exp(-60 * t)};
+}
+
+struct ImpactCurve {
+  float a1, a2, a3;   // low-pass at 200 + 5,000 e^(-4t)
+  double fade, boom;  // e^(-2.5t); the falling sine, 1.3 sin(2 pi phase) e^(-1.1t)
+};
+static ImpactCurve NextImpact(int n, double& phase) {
+  double t = n / 44100.0;
+  phase += (30 + 40 * exp(-6 * t)) / 44100;
+  Svf f = {};
+  f.k = 0.8f;
+  SvfTune(f, 200 + 5000 * exp(-4 * t));
+  return {f.a1, f.a2, f.a3, exp(-2.5 * t), 1.3 * sin(TwoPi * phase) * exp(-1.1 * t)};
+}
+
+struct CrashCurve {
+  double rise, fall;  // 1 - e^(-300t), e^(-2.2t)
+  float squares, pan;
+};
+static CrashCurve NextCrash(int n, double* phase) {
+  double t = n / 44100.0;
+  float sq = 0;
+  for (int i = 0; i < 4; i++) {
+    sq += phase[i] < 0.5 ? 1.0f : -1.0f;
+    phase[i] += 0.02195691609977324 + 0.016548526077097506 * i;  // (968.3 + 729.8 i) / 44,100
+    if (phase[i] >= 1) phase[i] -= 1;
+  }
+  return {1 - exp(-300 * t), exp(-2.2 * t), sq, (float)(0.45 + 0.1 * sin(3 * t))};
+}
+
+// The table of a curve, filled on first use (no curve starts all zero); none
+// in a plain build.
+template <class Curve, class Next>
+static const Curve* Curves(int id, int length, Next next) {
+  if (KESTRIN_PLAIN_SONG) return 0;
+  Curve* c = (Curve*)SongTable(id, length * sizeof(Curve));
+  static const Curve empty = {};
+  if (!memcmp(c, &empty, sizeof empty))
+    for (int n = 0; n < length; n++) c[n] = next(n);
+  return c;
+}
+
 void Tom(int th, int start, double note, float gain) {
   if (th != 1) return;
   Record(ListTom, start);
+  const TomCurve* table = Curves<TomCurve>(TableTom, 52920, TomAt);
   double f0 = NoteHz(note), phase = 0;
   uint32_t seed = (uint32_t)start * 5;
   float p = (float)(0.35 + 0.02 * (note - 38)), pl = PanL(p), pr = PanR(p);
   for (int n = 0; n < 52920; n++) {
-    double t = n / 44100.0;
-    phase += f0 * (1 + 0.7 * exp(-18 * t)) / 44100;
-    float body = (float)(sin(TwoPi * phase) * exp(-4.5 * t) * 1.3);
-    float noise = (float)(Noise(seed) * exp(-60 * t) * 0.325);
+    TomCurve c = table ? table[n] : TomAt(n);
+    phase += f0 * (1 + 0.7 * c.sweep) / 44100;
+    float body = (float)(sin(TwoPi * phase) * c.body * 1.3);
+    float noise = (float)(Noise(seed) * c.click * 0.325);
     float s = (float)Sat(body + noise) * gain;
     Out(1, start + n, pl * s, pr * s, 0.35f * s, 0);
   }
@@ -132,17 +186,17 @@ void Tom(int th, int start, double note, float gain) {
 void Impact(int th, int start, float gain) {
   if (th != 1) return;
   Record(ListImpact, start);
-  double phase = 0;
+  double phase = 0, fill = 0;
+  const ImpactCurve* table =
+      Curves<ImpactCurve>(TableImpact, 176400, [&](int n) { return NextImpact(n, fill); });
   uint32_t seed = (uint32_t)start * 11;
   Svf f = {};
   f.k = 0.8f;
   for (int n = 0; n < 176400; n++) {
-    double t = n / 44100.0;
-    phase += (30 + 40 * exp(-6 * t)) / 44100;
-    SvfTune(f, 200 + 5000 * exp(-4 * t));
+    ImpactCurve c = table ? table[n] : NextImpact(n, phase);
+    f.a1 = c.a1, f.a2 = c.a2, f.a3 = c.a3;
     float low = SvfLow(f, Noise(seed));
-    float s =
-        (float)Sat(0.9f * low * exp(-2.5 * t) + 1.3 * sin(TwoPi * phase) * exp(-1.1 * t)) * gain;
+    float s = (float)Sat(0.9f * low * c.fade + c.boom) * gain;
     Out(1, start + n, s, s, 0.5f * s, 0);
   }
 }
@@ -150,23 +204,19 @@ void Impact(int th, int start, float gain) {
 void Crash(int th, int start, float gain) {
   if (th != 1) return;
   Record(ListCrash, start);
-  double phase[4] = {};
+  double phase[4] = {}, fill[4] = {};
+  const CrashCurve* table =
+      Curves<CrashCurve>(TableCrash, 88200, [&](int n) { return NextCrash(n, fill); });
   uint32_t seed = (uint32_t)start * 17;
   Svf f = {};
   f.k = 1.4f;
   SvfTune(f, 5200);
   for (int n = 0; n < 88200; n++) {
-    double t = n / 44100.0;
-    float sq = 0;
-    for (int i = 0; i < 4; i++) {
-      sq += phase[i] < 0.5 ? 1.0f : -1.0f;
-      phase[i] += 0.02195691609977324 + 0.016548526077097506 * i;  // (968.3 + 729.8 i) / 44,100
-      if (phase[i] >= 1) phase[i] -= 1;
-    }
-    float x = Noise(seed) + 0.15f * sq;
-    float s = (float)(SvfHigh(f, x) * (1 - exp(-300 * t)) * exp(-2.2 * t));
-    float p = (float)(0.45 + 0.1 * sin(3 * t));
-    Out(1, start + n, PanL(p) * 0.9f * gain * s, PanR(p) * 0.9f * gain * s, 0.27f * gain * s, 0);
+    CrashCurve c = table ? table[n] : NextCrash(n, phase);
+    float x = Noise(seed) + 0.15f * c.squares;
+    float s = (float)(SvfHigh(f, x) * c.rise * c.fall);
+    Out(1, start + n, PanL(c.pan) * 0.9f * gain * s, PanR(c.pan) * 0.9f * gain * s,
+        0.27f * gain * s, 0);
   }
 }
 

@@ -5,11 +5,20 @@
 // derived from them are double; audio signals, filter states and filter
 // coefficients are float. No fused multiply-add anywhere (-ffp-contract=off),
 // so every render is bit-identical to the plain arithmetic written here.
+//
+// The hot voices and the master run in SSE2 lanes (music/lanes.h); a build
+// with KESTRIN_PLAIN_SONG=1 renders them with the plain loops instead, for
+// the equality test and the bench. Both give the same samples.
 #pragma once
 #include <math.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #include "music/music.h"
+
+#ifndef KESTRIN_PLAIN_SONG
+#define KESTRIN_PLAIN_SONG 0
+#endif
 
 // --- Song data ----------------------------------------------------------------
 constexpr int SongBars = 92;
@@ -134,6 +143,27 @@ void Lead(int th, int start, int length, double note, float gain, float cutoff, 
           float decay, float pan, float sendB, bool record);
 void Stab(int th, int start, int length, double note, float gain, float pan);
 void Bell(int th, int start, double note, float gain, float pan);
+// Consecutive calls of one melodic voice, rendered side by side: the tracks
+// get every call's samples in array order, as from one call after another.
+struct PluckNote {
+  int start;
+  double note;
+  float gain, tone, pan;
+};
+struct LeadNote {
+  int start, length;
+  double note;
+  float gain, cutoff, depth, decay, pan, sendB;
+  bool record;
+};
+struct BellNote {
+  int start;
+  double note;
+  float gain, pan;
+};
+void Plucks(int th, const PluckNote* notes, int count);
+void Leads(int th, const LeadNote* notes, int count);
+void Bells(int th, const BellNote* notes, int count);
 // Voice data (thread 0).
 void ChoirChord(int th, int bar, int run, const int* chord, int root, float level, float v0,
                 float v1);
@@ -141,7 +171,27 @@ void VoiceNote(int th, int voice, int start, int end, double note, float level, 
 int SpeakWords(int th, int start, int first, int count, double pitch, float level, double factor);
 int SingPhrase(int th, int start, int entry, int K);
 
-// Forgets the sample and hat caches (a fresh render in tests and the capture tool).
+// Tables kept for speed during one render (caches, curves that depend on the
+// sample index alone, lane scratch). Each has one owner thread, which takes it
+// zero-filled from the pages on first use and releases it when it finishes;
+// the song job releases the rest with the track buffers.
+enum SongTableId {
+  TableSamples,       // thread 1: kick, snare, clap
+  TableHats,          // thread 1
+  TableTom,           // thread 1: the curves of tom, impact and crash
+  TableImpact,        // thread 1
+  TableCrash,         // thread 1
+  TableDroneVibrato,  // thread 2
+  TableOffbeatDecay,  // thread 2
+  TableSubDrop,       // thread 2: its whole sound
+  TablePadSweep,      // thread 2: the pads' cutoff wobble
+  TableLanes,         // thread 3: strings and outputs of the melodic voices in lanes
+  TableDuck,          // song thread: the master's kick envelope
+  SongTableCount
+};
+void* SongTable(int id, size_t bytes);
+void ReleaseSongTables(int thread);  // a worker's own, when it has finished
+// Releases the tables and forgets the caches (also a fresh render in tests).
 void ResetInstrumentCaches();
 
 // Cache sizes.
@@ -150,3 +200,5 @@ constexpr int SampleCacheLength = 44100;
 constexpr int HatCacheEntries = 7;  // the song uses five decays
 constexpr int HatMaxSamples = 88200;
 constexpr int PluckLineLength = 4096;
+constexpr int PluckSamples = 88200;
+constexpr int BellSamples = 132300;

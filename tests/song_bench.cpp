@@ -7,9 +7,12 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "tests/song_helpers.h"
+#include "tests/song_plain.h"
 
 // Wall time, or the calling thread's CPU time: less disturbed on a shared machine.
 static double Clock(clockid_t c = CLOCK_MONOTONIC) {
@@ -90,3 +93,28 @@ static void BM_SongJob(benchmark::State& state) {
   state.counters["peak_MB"] = PeakMegabytes();
 }
 BENCHMARK(BM_SongJob)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+static double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The job against the same job built with the plain loops (libsong_plain),
+// run alternately: the median wall time of each and the ratio of the medians.
+static void BM_SongJobVsPlain(benchmark::State& state) {
+  LoadShowImage();
+  const PlainSong* plain = PlainSongLibrary();
+  *plain->exeImage = exeImage;
+  std::vector<double> lanes, loops;
+  for (auto _ : state) {
+    double t0 = Clock();
+    plain->resetSong(), plain->songRenderThread();
+    double t1 = Clock();
+    ResetSong(), SongRenderThread();
+    loops.push_back(t1 - t0), lanes.push_back(Clock() - t1);
+  }
+  state.counters["plain_s"] = Median(loops);
+  state.counters["lanes_s"] = Median(lanes);
+  state.counters["ratio"] = Median(lanes) / Median(loops);
+}
+BENCHMARK(BM_SongJobVsPlain)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "tests/song_helpers.h"
+#ifdef KESTRIN_PLAIN_LIBRARY
+#include "tests/song_plain.h"
+#endif
 
 struct Render {
   std::vector<short> song;
@@ -14,19 +17,26 @@ struct Render {
   bool tracksGoneAt100 = true;
 };
 
+// The song, the lists, the word numbers and the voice control of a finished job.
+static void Collect(Render& r, const short* song, const EventList* lists,
+                    const unsigned char* words, const VoiceControl* voices) {
+  r.song.assign(song, song + 2 * SongFrames);
+  for (int k = 0; k < EventListCount; k++)
+    r.data.push_back(lists[k].count),
+        r.data.insert(r.data.end(), lists[k].time, lists[k].time + lists[k].count);
+  r.data.insert(r.data.end(), words, words + lists[ListWord].count);
+  for (int v = 0; v < 5; v++)
+    for (const float* a : {voices[v].pitch, voices[v].level, voices[v].vowel})
+      r.data.insert(r.data.end(), a, a + ControlFrames);
+}
+
 static Render RenderOnce() {
   Render r;
   ResetSong();
   StartSongRender();
   for (int p = 0; p != 100;) r.progress.insert(p = songProgress.load()), usleep(200);
   for (TrackGroup& t : trackGroups) r.tracksGoneAt100 &= !(t.left || t.right || t.sendA || t.sendB);
-  r.song.assign(songBuffer, songBuffer + 2 * SongFrames);
-  for (const EventList& e : eventLists)
-    r.data.push_back(e.count), r.data.insert(r.data.end(), e.time, e.time + e.count);
-  r.data.insert(r.data.end(), wordNumbers, wordNumbers + eventLists[ListWord].count);
-  for (const VoiceControl& v : voiceControl)
-    for (const float* a : {v.pitch, v.level, v.vowel})
-      r.data.insert(r.data.end(), a, a + ControlFrames);
+  Collect(r, songBuffer, eventLists, wordNumbers, voiceControl);
   return r;
 }
 
@@ -44,4 +54,15 @@ TEST(SongRender, ProgressAndTwoIdenticalRenders) {
   Render second = RenderOnce();
   EXPECT_TRUE(first.song == second.song);
   EXPECT_TRUE(first.data == second.data);
+#ifdef KESTRIN_PLAIN_LIBRARY
+  // Every byte as the plain loops give it: the lanes only reorder work.
+  const PlainSong* plain = PlainSongLibrary();
+  *plain->exeImage = exeImage;
+  plain->resetSong(), plain->songRenderThread();
+  Render reference;
+  Collect(reference, *plain->songBuffer, plain->eventLists, plain->wordNumbers,
+          plain->voiceControl);
+  EXPECT_TRUE(first.song == reference.song);
+  EXPECT_TRUE(first.data == reference.data);
+#endif
 }
