@@ -15,7 +15,7 @@ WIN_PACKAGES = g++-mingw-w64-x86-64 cmake googletest wine wine64 xvfb xauth xdot
   fonts-dejavu-core fonts-dejavu-extra libgl1 libgl1-mesa-dri libglx-mesa0 libxrandr2 \
   libxrender1 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
 
-.PHONY: deps build run test bench capture clean windows
+.PHONY: deps build run test bench capture clean windows mutants
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
@@ -61,6 +61,12 @@ windows:
 	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DKESTRIN_LINUX_BUILD=$(abspath $(BUILD)) >/dev/null
 	@cmake --build $(WIN_BUILD) -j$(JOBS)
+
+# Developer tool: small faults applied one at a time, each against its
+# area's tests (dev/mutants.txt); ARGS narrows the list, e.g. ARGS=music.
+mutants: build windows
+	@command -v python3 >/dev/null || apt-get install -y -qq --no-install-recommends python3
+	@python3 dev/mutants.py $(ARGS)
 
 clean:
 	rm -rf $(BUILD) $(WIN_BUILD)
