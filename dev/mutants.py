@@ -3,12 +3,12 @@
 one at a time, rebuilds, runs the tests of the fault's area (a CTest label) and
 reports it killed or survived.
 
-usage: dev/mutants.py [PATTERN]   (only the faults whose line contains PATTERN)
+usage: dev/mutants.py [PATTERN...]   (only the faults whose line contains one)
 
 A fault is one line: area @@ file @@ text @@ replacement @@ what it breaks.
 The text must occur exactly once in the file ("\\n" stands for a line break),
 so a list gone stale with the code stops the run instead of testing nothing."""
-import os, shutil, subprocess, sys, time
+import os, shutil, signal, subprocess, sys, time
 
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 work = os.path.join(top, "build-mutants")
@@ -22,9 +22,49 @@ def run(cmd, log=None, cwd=None):
                                stdin=subprocess.DEVNULL)
 
 
-def faults(pattern):
+def area_tests(area):
+    """(seconds, tree, name) of every test of the area, cheapest first: the
+    times are the unchanged tree's, so a fault is mostly caught by a quick test."""
+    tests = []
+    for tree in trees(area):
+        listing = subprocess.check_output(["ctest", "-N", "-L", "^%s$" % area], cwd=tree, text=True)
+        names = [l.split(": ", 1)[1].strip() for l in listing.splitlines() if " Test " in l and ": " in l]
+        cost = {}
+        costs = os.path.join(tree, "Testing", "Temporary", "CTestCostData.txt")
+        if os.path.exists(costs):
+            for line in open(costs):
+                f = line.split()
+                if len(f) == 3:
+                    cost[f[0]] = float(f[2])
+        tests += [(cost.get(n, 60.0), tree, n) for n in names]
+    return sorted(tests)
+
+
+def fails(area, log):
+    """Runs the area's tests two at a time, cheapest first; stops at the first failure."""
+    pending, running, failed = area_tests(area), [], False
+    with open(log, "a") as out:
+        while (pending and not failed) or running:
+            while pending and not failed and len(running) < 2:
+                _, tree, name = pending.pop(0)
+                running.append(subprocess.Popen(
+                    ["ctest", "-R", "^%s$" % name, "--output-on-failure"], cwd=tree, stdout=out,
+                    stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, start_new_session=True))
+            time.sleep(0.2)
+            for proc in [p for p in running if p.poll() is not None]:
+                running.remove(proc)
+                failed = failed or proc.returncode != 0
+            if failed:
+                for proc in running:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                    proc.wait()
+                running = []
+    return failed
+
+
+def faults(patterns):
     for number, line in enumerate(open(os.path.join(top, "dev", "mutants.txt")), 1):
-        if line.strip() and not line.startswith("#") and pattern in line:
+        if line.strip() and not line.startswith("#") and any(p in line for p in patterns):
             fields = [f.strip() for f in line.split("@@")]
             if len(fields) != 5:
                 sys.exit("mutants.txt:%d: expected five fields" % number)
@@ -41,8 +81,7 @@ def trees(area):
 
 
 def main():
-    pattern = sys.argv[1] if len(sys.argv) > 1 else ""
-    selected = list(faults(pattern))
+    selected = list(faults(sys.argv[1:] or [""]))
     os.makedirs(logs, exist_ok=True)
     # A copy of the tree as it stands: an interrupted run never leaves a fault in it.
     files = subprocess.check_output(["git", "ls-files", "-co", "--exclude-standard"],
@@ -88,8 +127,7 @@ def main():
             for tree in trees(area):
                 if run(["cmake", "--build", tree, "-j" + jobs], log):
                     sys.exit("mutants.txt:%d: the fault does not build: see %s" % (number, log))
-            failed = any(run(["ctest", "-L", "^%s$" % area, "--stop-on-failure", "-j2",
-                              "--output-on-failure"], log, tree) for tree in trees(area))
+            failed = fails(area, log)
         finally:
             open(path, "w").write(original)
         killed += bool(failed)
