@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -24,12 +25,15 @@ static Bytes Load(const std::string& path) {
 }
 
 static Bytes Xz(const Bytes& data, const std::string& options) {
-  std::string in = testing::TempDir() + "lzma_in", out = in + ".lzma";
+  // Per process: the plain and the sanitized test binaries run side by side.
+  std::string in = testing::TempDir() + "lzma_in." + std::to_string(getpid()), out = in + ".lzma";
   FILE* f = fopen(in.c_str(), "wb");
   if (!data.empty()) fwrite(data.data(), 1, data.size(), f);
   fclose(f);
   EXPECT_EQ(system(("xz --format=raw " + options + " -c " + in + " >" + out).c_str()), 0);
-  return Load(out);
+  Bytes packed = Load(out);
+  remove(in.c_str()), remove(out.c_str());
+  return packed;
 }
 
 // With a crc, through the stub's whole check; otherwise LZMA (then x86) only.
