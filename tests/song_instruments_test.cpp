@@ -1,26 +1,18 @@
-// The instruments: pure functions of their arguments, exact lengths, the
-// caches' reuse rules, and nothing written at 7,182,000 or beyond.
+// The instruments and the master on guarded tracks: pure functions of their
+// arguments, exact lengths, the caches' reuse rules, nothing written at
+// 7,182,000 or beyond; the fill rolls; ducking, silence and the two edits;
+// the voices in lanes against the plain loops.
 #include <gtest/gtest.h>
-#include <math.h>
 
-#include <vector>
-
-#include "music/instruments.h"
 #include "tests/song_helpers.h"
+#include "tests/song_plain.h"
 
-class Instruments : public ::testing::Test {
+class SongParts : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { AllocGroups(); }
-  static void TearDownTestSuite() { FreeGroups(); }
-  void SetUp() override { memset(eventLists, 0, sizeof eventLists), ResetInstrumentCaches(); }
-  // The group's buffers over [from, from + len), concatenated.
-  static std::vector<float> Take(int g, int from, int len) {
-    std::vector<float> v;
-    TrackGroup& t = trackGroups[g];
-    for (float* b : {t.left, t.right, t.sendA, t.sendB})
-      if (b) v.insert(v.end(), b + from, b + from + len);
-    return v;
+  static void SetUpTestSuite() {
+    LoadShowImage(), AllocGroups(), songBuffer = (short*)Pages(SongFrames * 4);
   }
+  void SetUp() override { memset(eventLists, 0, sizeof eventLists), ResetInstrumentCaches(); }
 };
 
 static const int Chord[4] = {60, 65, 68, 72};
@@ -52,45 +44,43 @@ static const struct Voice {
      [](int th, int s) { Lead(th, s, 4125, 72, 1.15f, 1900, 3, 9, 0.5f, 0.22f, true); }},
     {"Stab", 3, 35700, [](int th, int s) { Stab(th, s, 28350, 62, 0.2f, 1.1f); }},
     {"Bell", 3, 132300, [](int th, int s) { Bell(th, s, 58, 0.28f, 0.3f); }},
+    {"Hat longer than its cache slot", 1, 88200, [](int th, int s) { Hat(th, s, 0.5f, 1, 0.7f); }},
 };
 
 // Same call, same samples, whatever was rendered before; exactly its length;
 // nothing when asked to play on another thread, nor at the track's end or beyond.
-TEST_F(Instruments, PureExactAndConfined) {
+TEST_F(SongParts, InstrumentsArePureExactAndConfined) {
   const int A = 1000000, B = 3000000, Span = 180000;
   for (const Voice& v : voices) {
     SCOPED_TRACE(v.name);
-    ClearGroups(A, Span), ClearGroups(B, Span);
+    Clear(A, Span), Clear(B, Span);
     for (int th = 0; th < 4; th++)
       if (th != v.thread) v.play(th, A);
-    for (int g = 0; g < 4; g++)
-      for (float x : Take(g, A, Span)) ASSERT_EQ(0.0f, x);
+    for (float x : Take(A, Span)) ASSERT_EQ(0.0f, x);
     v.play(v.thread, A);
-    std::vector<float> first = Take(v.thread, A, Span);
+    std::vector<float> first = Take(A, Span, v.thread);
+    EXPECT_NE(first, std::vector<float>(first.size()));
     voices[0].play(1, B), voices[17].play(3, B + 500), voices[13].play(2, B + 900);
-    ClearGroups(A, Span), v.play(v.thread, A);
-    EXPECT_EQ(first, Take(v.thread, A, Span));
-    const float *L = trackGroups[v.thread].left + A, *R = trackGroups[v.thread].right + A;
-    double energy = 0;
-    for (int i = 0; i < v.length; i++) energy += L[i] * L[i] + R[i] * R[i];
-    EXPECT_GT(energy, 0.0);
-    if (&v < voices + 3) EXPECT_NE(0.0f, R[v.length - 1]);
-    for (int i = v.length; i < Span; i++) ASSERT_EQ(0.0f, L[i]) << i;
+    Clear(A, Span), v.play(v.thread, A);
+    EXPECT_EQ(first, Take(A, Span, v.thread));
+    if (&v < voices + 3) EXPECT_NE(0.0f, trackGroups[1].right[A + v.length - 1]);
+    for (float* b : Buffers(v.thread))
+      for (int i = v.length; i < Span; i++) ASSERT_EQ(0.0f, b[A + i]) << i;
     v.play(v.thread, SongFrames - 37);
     EXPECT_TRUE(GuardsIntact());
   }
   // A swell ending past the end still writes the samples before it.
-  ClearGroups(SongFrames - 1000, 1000), Swell(1, SongFrames + 500, 2000, 0.8f);
+  Clear(SongFrames - 1000, 1000), Swell(1, SongFrames + 500, 2000, 0.8f);
   EXPECT_NE(0.0f, trackGroups[1].left[SongFrames - 1]);
   EXPECT_TRUE(GuardsIntact());
 }
 
 // The first hat of each integer decay is the sound for all later ones; an
 // eighth distinct decay is rendered on its own, never cached.
-TEST_F(Instruments, HatCache) {
+TEST_F(SongParts, HatCache) {
   auto hat = [&](int start, float decay) {
-    ClearGroups(start, HatMaxSamples), Hat(1, start, 1.0f, decay, 0.5f);
-    return std::vector<float>(trackGroups[1].left + start, trackGroups[1].left + start + 30000);
+    Clear(start, HatMaxSamples, 1), Hat(1, start, 1.0f, decay, 0.5f);
+    return Take(start, 30000, 1);
   };
   std::vector<float> nine = hat(100000, 9);
   EXPECT_EQ(nine, hat(500000, 9.7f));  // other seed and decay, same key: reused
@@ -106,14 +96,131 @@ TEST_F(Instruments, HatCache) {
 
 // A pluck too low for the 4,096-sample string (8.2 Hz: period 5,389) stays
 // inside it and leaves the next pluck unchanged.
-TEST_F(Instruments, PluckBelowTheStringLength) {
-  ClearGroups(0, 300000), Pluck(3, 200000, 65, 0.2f, 0.5f, 0.25f);
-  std::vector<float> clean = Take(3, 200000, 88200);
-  ResetInstrumentCaches(), ClearGroups(0, 300000), Pluck(3, 0, 0, 0.3f, 0.5f, 0.5f);
-  std::vector<float> low = Take(3, 0, 88200);
+TEST_F(SongParts, PluckBelowTheStringLength) {
+  auto pluck = [](int start, double note) {
+    Clear(start, 88200, 3), Pluck(3, start, note, 0.2f, 0.5f, 0.25f);
+    return Take(start, 88200, 3);
+  };
+  std::vector<float> clean = pluck(200000, 65);
+  ResetInstrumentCaches();
+  std::vector<float> low = pluck(0, 0);
   for (float x : low) ASSERT_TRUE(isfinite(x));
   EXPECT_NE(low, std::vector<float>(low.size()));
-  Pluck(3, 200000, 65, 0.2f, 0.5f, 0.25f);
-  EXPECT_EQ(clean, Take(3, 200000, 88200));
+  EXPECT_EQ(clean, pluck(200000, 65));
+  EXPECT_TRUE(GuardsIntact());
+}
+
+// j / (4n) is a real division: the fill snares of bar 20 rise within the bar.
+TEST_F(SongParts, FillSnaresRiseWithinTheBar) {
+  Clear(0, SongFrames, 1), ArrangementRenderer(1);
+  const float* L = trackGroups[1].left + 20 * BarSamples;
+  auto peak = [L](int j) {
+    float p = 0;
+    for (int i = j * 9450; i < j * 9450 + 2000; i++) p = fmaxf(p, fabsf(L[i]));
+    return p;
+  };
+  for (int j = 1; j < 8; j++) EXPECT_GT(peak(j), peak(j - 1) * 1.04f) << j;
+}
+
+// Silence gives silence, with no division by zero.
+TEST_F(SongParts, MasterSilence) {
+  Clear(0, SongFrames), memset(songBuffer, 0x55, SongFrames * 4), MasterMix();
+  EXPECT_EQ(2 * SongFrames, std::count(songBuffer, songBuffer + 2 * SongFrames, 0));
+}
+
+// A Nyquist-rate square passes the DC filter almost untouched, so the ratio of
+// a ducked group on the left to group 1 on the right is the gain: group 2
+// around a kick at 44,100, group 3 around one at 544,100.
+TEST_F(SongParts, KickDucksBassAndMelody) {
+  Clear(0, SongFrames);
+  for (int i = 0; i < 1000000; i++)
+    trackGroups[i < 500000 ? 2 : 3].left[i] = trackGroups[1].right[i] = i % 2 ? -0.2f : 0.2f;
+  eventLists[ListKick] = {{44100 * 2.2675737e-05f, 544100 * 2.2675737e-05f}, 2};
+  MasterMix();
+  auto gain = [](int i) { return trackGroups[0].left[i] / trackGroups[0].right[i]; };
+  for (auto c : {std::make_pair(44100, 0.3), std::make_pair(544100, 0.72)}) {
+    EXPECT_NEAR(1.0, gain(c.first - 1000), 0.01);
+    EXPECT_NEAR(c.second, gain(c.first + 130), 0.005);
+    EXPECT_NEAR(1.0, gain(c.first + 60000), 0.005);
+  }
+}
+
+// Beat repeat on the second half of bars 23, 47 and 71; tape stop over the
+// last beat of bar 87, read from a copy in group 2's left track.
+TEST_F(SongParts, MasterEditsSitWhereTheyBelong) {
+  Clear(0, SongFrames);
+  uint32_t x = 7;
+  for (int i = 0; i < SongFrames; i++)
+    trackGroups[1].left[i] = 0.3f * Noise(x), trackGroups[1].right[i] = 0.3f * Noise(x);
+  MasterMix();
+  const float *L = trackGroups[0].left, *R = trackGroups[0].right;
+  for (int k : {23, 47, 71}) {
+    int base = k * BarSamples + 37800;
+    for (int j = 0; j < BeatSamples; j++) {
+      int m = j < 9450 ? 4725 : 2362;
+      ASSERT_TRUE(L[base + j % m] == L[base + j] && R[base + j % m] == R[base + j]) << k << j;
+    }
+    EXPECT_NE(L[base + BeatSamples % 2362], L[base + BeatSamples]);  // ends with the beat
+    EXPECT_NE(L[base - 1], L[base + 4724]);
+  }
+  const int T = 6633900;
+  const float* sL = trackGroups[2].left;
+  EXPECT_TRUE(sL[0] == L[T] && sL[1] == L[T + 1]);  // speed 1 at the start
+  double at = 0;
+  for (int j = 0; j < BeatSamples; at += 1.0 - j++ / 18900.0) {
+    int n = (int)at;
+    ASSERT_GE(L[T + j], fminf(sL[n], sL[n + 1]) - 1e-6f) << j;
+    ASSERT_LE(L[T + j], fmaxf(sL[n], sL[n + 1]) + 1e-6f) << j;
+  }
+  EXPECT_NE(L[T + BeatSamples], sL[BeatSamples]);  // bar 88 itself is untouched
+}
+
+// Calls the song never makes: short and mixed groups, a string too short for
+// lanes, a lead longer than the scratch, a pad longer than its table, cuts at
+// the end of the track.
+static void Edges(const SongBuild& s) {
+  static const int c[4] = {58, 63, 67, 70};
+  const int End = SongFrames;
+  s.pad(2, End - 50003, 20000, c, 0.5f, 600, 1600, 0), s.chordDrone(2, End - 30001, 5000, c, 0.4f);
+  s.pad(2, 5000000, 400000, c, 0.5f, 600, 1600, 0);  // longer than the song's longest
+  const PluckNote p[] = {
+      {1009000, 71, 0.2f, 0.4f, 0.25f},     {1004001, 131, 0.3f, 0.5f, 0.75f},
+      {1000000, 40, 0.2f, 0.3f, 0.5f},      {1000300, 52, 0.1f, 0.6f, 0.6f},
+      {End - 60000, 60, 0.2f, 0.4f, 0.25f}, {End - 70000, 67, 0.2f, 0.4f, 0.75f}};
+  s.plucks(3, p, 4), s.plucks(3, p + 4, 2);  // 131: 14 kHz, a line of 2
+  const LeadNote l[] = {{2000000, 9000, 72, 1.15f, 1900, 3, 9, 0.5f, 0.22f, true},
+                        {2004725, 6300, 50, 0.17f, 1400, 2, 14, 0.5f, 0, false},
+                        {2001111, 9000, 77, 1.15f, 1900, 3, 9, 0.3f, 0.22f, true},
+                        {2004725, 6300, 53, 0.17f, 1400, 2, 14, 0.8f, 0, false},
+                        {2030000, 6300, 55, 0.17f, 1400, 2, 14, 0.2f, 0, true},
+                        {3000000, 6300, 48, 0.17f, 1400, 2, 14, 0.2f, 0, false},
+                        {3000100, 110001, 60, 0.3f, 2000, 2, 4, 0.6f, 0.1f, true},
+                        {End - 9001, 6300, 60, 0.17f, 1400, 2, 14, 0.5f, 0, true}};
+  s.leads(3, l, 5), s.leads(3, l + 5, 2), s.leads(3, l + 7, 1);
+  const BellNote b[] = {{4000000, 58, 0.28f, 0.3f},
+                        {4000600, 100, 0.2f, 0.7f},  // 2.6 kHz: eight partials
+                        {4001200, 62, 0.2f, 0.5f},
+                        {End - 1003, 70, 0.2f, 0.5f}};
+  s.bells(3, b, 3), s.bells(3, b + 3, 1);
+}
+
+TEST_F(SongParts, LanesGiveThePlainLoopsSamplesAtEveryEdge) {
+  const int windows[][2] = {{SongFrames - 70000, 70000}, {1000000, 100000}, {2000000, 60000},
+                            {3000000, 120000},           {4000000, 140000}, {5000000, 444100}};
+  SongBuild builds[2] = {ThisBuild(), *PlainSongLibrary()};
+  std::copy(trackGroups, trackGroups + 4, builds[1].trackGroups);
+  std::vector<float> out[2];
+  for (int i = 0; i < 2; i++) {
+    memset(builds[i].eventLists, 0, EventListCount * sizeof(EventList));
+    for (auto& w : windows) Clear(w[0], w[1]);
+    Edges(builds[i]);
+    out[i] = Lists(builds[i].eventLists);
+    for (auto& w : windows) {
+      std::vector<float> t = Take(w[0], w[1]);
+      EXPECT_NE(t, std::vector<float>(t.size())) << w[0];
+      out[i].insert(out[i].end(), t.begin(), t.end());
+    }
+  }
+  EXPECT_TRUE(out[0] == out[1]);
   EXPECT_TRUE(GuardsIntact());
 }

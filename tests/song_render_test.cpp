@@ -1,68 +1,125 @@
-// Whole renders, as the show runs them: progress, hand-over, determinism.
+// Whole renders, as the show runs them: progress, hand-over, determinism, the
+// plain loops' bytes; the bars and the event lists the arrangement schedules.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <set>
-#include <vector>
 
 #include "tests/song_helpers.h"
-#ifdef KESTRIN_PLAIN_LIBRARY
 #include "tests/song_plain.h"
-#endif
 
-struct Render {
-  std::vector<short> song;
-  std::vector<float> data;  // the event lists, the word numbers, the voice control arrays
-  std::set<int> progress;   // songProgress values seen while polling
-  bool tracksGoneAt100 = true;
-};
-
-// The song, the lists, the word numbers and the voice control of a finished job.
-static void Collect(Render& r, const short* song, const EventList* lists,
-                    const unsigned char* words, const VoiceControl* voices) {
-  r.song.assign(song, song + 2 * SongFrames);
-  for (int k = 0; k < EventListCount; k++)
-    r.data.push_back(lists[k].count),
-        r.data.insert(r.data.end(), lists[k].time, lists[k].time + lists[k].count);
-  r.data.insert(r.data.end(), words, words + lists[ListWord].count);
-  for (int v = 0; v < 5; v++)
-    for (const float* a : {voices[v].pitch, voices[v].level, voices[v].vowel})
-      r.data.insert(r.data.end(), a, a + ControlFrames);
+// Bars 70 to 72: the pad run from 70 lasts through 72, and the key change at 72 restarts it.
+TEST(SongRender, BarDerivations) {
+  const struct {
+    int bar;
+    Bar want;
+  } cases[] = {
+      {0, {0, 0, {60, 65, 68, 72}, 41, {65, 68, 72, 77, 80}, 2, true, false, true, false}},
+      {72, {0, 2, {62, 67, 70, 74}, 43, {67, 70, 74, 79, 82}, 1, true, true, false, true}},
+      {70, {0, 1, {61, 66, 69, 73}, 42, {66, 69, 73, 78, 81}, 3, true, false, true, false}},
+      {71, {0, 1, {61, 66, 69, 73}, 42, {66, 69, 73, 78, 81}, 2, false, false, true, false}},
+  };
+  for (const auto& c : cases) {
+    Bar got = DeriveBar(c.bar);
+    EXPECT_EQ(0, memcmp(&c.want, &got, sizeof got)) << c.bar;
+  }
 }
 
-static Render RenderOnce() {
-  Render r;
-  ResetSong();
-  StartSongRender();
-  for (int p = 0; p != 100;) r.progress.insert(p = songProgress.load()), usleep(200);
-  for (TrackGroup& t : trackGroups) r.tracksGoneAt100 &= !(t.left || t.right || t.sendA || t.sendB);
-  Collect(r, songBuffer, eventLists, wordNumbers, voiceControl);
-  return r;
+// The song, the event lists, the word numbers and the voice control of a finished job.
+static std::vector<float> Output(const SongBuild& s) {
+  std::vector<float> v = Lists(s.eventLists);
+  v.insert(v.end(), *s.songBuffer, *s.songBuffer + 2 * SongFrames);
+  v.insert(v.end(), s.wordNumbers, s.wordNumbers + s.eventLists[ListWord].count);
+  for (int k = 0; k < 5; k++)
+    for (const float* a :
+         {s.voiceControl[k].pitch, s.voiceControl[k].level, s.voiceControl[k].vowel})
+      v.insert(v.end(), a, a + ControlFrames);
+  return v;
 }
 
-// Four threads race, but every sample and every list must come out the same;
-// the song is final, and the tracks released, before progress says 100.
-TEST(SongRender, ProgressAndTwoIdenticalRenders) {
+// Four threads race, but every sample and every list must come out the same,
+// and as the plain loops give them; the song is final, and the tracks
+// released, before progress says 100.
+TEST(SongRender, ProgressHandOverAndIdenticalRenders) {
   LoadShowImage();
-  Render first = RenderOnce();
-  for (int g = 0; g < 4; g++) EXPECT_EQ(92, workerProgress[g]) << g;
-  for (int p : first.progress) EXPECT_TRUE(p <= 13 || (p >= 16 && p <= 31) || p == 100) << p;
-  EXPECT_TRUE(first.tracksGoneAt100);
-  int peak = 0;
-  for (short s : first.song) peak = std::max(peak, abs((int)s));
-  EXPECT_TRUE(peak > 20000 && peak <= 24452) << peak;
-  Render second = RenderOnce();
-  EXPECT_TRUE(first.song == second.song);
-  EXPECT_TRUE(first.data == second.data);
-#ifdef KESTRIN_PLAIN_LIBRARY
-  // Every byte as the plain loops give it: the lanes only reorder work.
-  const PlainSong* plain = PlainSongLibrary();
-  *plain->exeImage = exeImage;
-  plain->resetSong(), plain->songRenderThread();
-  Render reference;
-  Collect(reference, *plain->songBuffer, plain->eventLists, plain->wordNumbers,
-          plain->voiceControl);
-  EXPECT_TRUE(first.song == reference.song);
-  EXPECT_TRUE(first.data == reference.data);
-#endif
+  std::vector<float> out[2];
+  for (std::vector<float>& o : out) {
+    std::set<int> seen;
+    ResetSong(), StartSongRender();
+    for (int p = 0, n = 0; p != 100; n++) {
+      ASSERT_LT(n, 800000) << "no hand-over";
+      seen.insert(p = songProgress.load()), usleep(200);
+    }
+    EXPECT_TRUE(Buffers().empty());
+    o = Output(ThisBuild());
+    for (int p : seen) EXPECT_TRUE(p <= 13 || (p >= 16 && p <= 31) || p == 100) << p;
+    for (int g = 0; g < 4; g++) EXPECT_EQ(92, workerProgress[g]) << g;
+    short peak = *std::max_element(songBuffer, songBuffer + 2 * SongFrames,
+                                   [](short a, short b) { return abs(a) < abs(b); });
+    EXPECT_TRUE(abs(peak) > 20000 && abs(peak) <= 24452) << peak;
+  }
+  EXPECT_TRUE(out[0] == out[1]);
+  const SongBuild& plain = *PlainSongLibrary();
+  *plain.exeImage = exeImage;
+  plain.resetSong(), plain.songRenderThread();
+  EXPECT_TRUE(out[0] == Output(plain));
+}
+
+// Start samples of list k's events in [from, to).
+static std::vector<int> Hits(int k, int from = 0, int to = SongFrames) {
+  std::vector<int> v;
+  for (int i = 0; i < eventLists[k].count; i++) {
+    int s = (int)lround(eventLists[k].time[i] * 44100.0);
+    if (s >= from && s < to) v.push_back(s);
+  }
+  return v;
+}
+
+// The lists as a whole render leaves them.
+TEST(SongRender, EventLists) {
+  if (!eventLists[ListHat].count) LoadShowImage(), ResetSong(), SongRenderThread();
+  for (int k = 0; k < EventListCount; k++) {
+    EXPECT_LT(eventLists[k].count, MaxEvents) << k;
+    EXPECT_TRUE(std::is_sorted(eventLists[k].time, eventLists[k].time + eventLists[k].count)) << k;
+  }
+  EXPECT_NEAR(1200, eventLists[ListHat].count, 100);  // the fullest list
+  EXPECT_EQ(7, eventLists[ListImpact].count);         // bars 0, 24, 48, 64, 72, 80, 88
+  // Bar 75 plays the breakbeat's and the drop's tom runs; bar 83 the drop's only.
+  int S = 75 * BarSamples;
+  std::vector<int> toms;
+  for (int k = 0; k < 4; k++) toms.insert(toms.end(), 2, S + 56700 + k * StepSamples);
+  EXPECT_EQ(toms, Hits(ListTom, S, S + BarSamples));
+  EXPECT_EQ(4u, Hits(ListTom, 83 * BarSamples, 84 * BarSamples).size());
+  // The last fill bar: three beats of eight snares and three kicks, the fourth beat silent.
+  for (int F : {20, 44, 68}) {
+    S = (F + 3) * BarSamples;
+    EXPECT_EQ(24u, Hits(ListClap, S, S + 56700).size()) << F;
+    EXPECT_EQ(0u, Hits(ListClap, S + 56700, S + BarSamples).size()) << F;
+    EXPECT_EQ((std::vector<int>{S, S + BeatSamples, S + 2 * BeatSamples}),
+              Hits(ListKick, S, S + BarSamples))
+        << F;
+  }
+  // 28 spoken and 27 sung words: "ONE" in bar 4, "THANK YOU" last; each starts
+  // its word's first phoneme.
+  std::vector<int> words = Hits(ListWord);
+  ASSERT_EQ(28u + 27, words.size());
+  EXPECT_TRUE(words[0] == 4 * BarSamples + 9450 && wordNumbers[0] == 0 && wordNumbers[54] == 20);
+  for (int i = 0; i < 55; i++) {
+    int e = 0;
+    while (e < phonemeEventCount && phonemeEvents[e].start != words[i]) e++;
+    ASSERT_LT(e, phonemeEventCount) << i;
+    EXPECT_EQ(PhonemeIndex(WordPhonemes[wordNumbers[i]][0]), phonemeEvents[e].phoneme) << i;
+  }
+}
+
+// Equal times keep their order, and the word numbers move with their times.
+TEST(SongRender, SortIsStable) {
+  EventList& W = eventLists[ListWord];
+  float times[] = {3, 1, 2, 1, 0.5f, 2, 1};
+  for (int i = 0; i < 7; i++) W.time[i] = times[i], wordNumbers[i] = 10 + i;
+  W.count = 7;
+  SortEventLists();
+  EXPECT_EQ((std::vector<float>{0.5f, 1, 1, 1, 2, 2, 3}), std::vector<float>(W.time, W.time + 7));
+  EXPECT_EQ((std::vector<int>{14, 11, 13, 16, 12, 15, 10}),
+            std::vector<int>(wordNumbers, wordNumbers + 7));
 }
