@@ -1,6 +1,7 @@
-// Shared set-up for the song and voice tests: the show's bytes, guarded track
-// groups, the voice control arrays, and their contents as vectors.
+// Shared set-up for the song and voice tests: the show's bytes, the track
+// groups and the voice control arrays, read back as vectors.
 #pragma once
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -12,16 +13,22 @@
 #include "runtime/platform.h"
 #include "runtime/runtime.h"
 
-// Sentinel floats after every test track catch writes at 7,182,000 and beyond.
-constexpr int GuardFloats = 200000;
-constexpr float Sentinel = 12345.0f;
-
 inline void LoadShowImage() {
   static unsigned char image[ExeImageBytes];
   ReadOwnFile(KESTRIN_BUILD_DIR "/kestrin", image, ExeImageBytes), exeImage = image;
 }
 
-// The non-null buffers of group g, or of every group for -1.
+// Tracks from the heap, where AddressSanitizer (song_sanitize) sees a write at
+// 7,182,000 or beyond; control arrays in pages, which ResetSong unmaps.
+inline float* Track() { return (float*)calloc(SongFrames, 4); }
+inline void AllocGroups() {
+  for (int g = 0; g < 4; g++)
+    trackGroups[g] = {Track(), Track(), Track(), g == 0 || g == 3 ? Track() : nullptr};
+  for (VoiceControl& v : voiceControl)
+    for (float** a : {&v.pitch, &v.level, &v.vowel}) *a = (float*)Pages(ControlFrames * 4);
+}
+
+// The buffers of group g, or of every group for -1.
 inline std::vector<float*> Buffers(int g = -1) {
   std::vector<float*> v;
   for (TrackGroup& t : trackGroups)
@@ -30,55 +37,20 @@ inline std::vector<float*> Buffers(int g = -1) {
   return v;
 }
 
-// Pages, as the job's own: ResetSong unmaps the control arrays.
-inline void AllocControl() {
-  for (VoiceControl& v : voiceControl)
-    for (float** a : {&v.pitch, &v.level, &v.vowel}) *a = (float*)Pages(ControlFrames * 4);
-}
-
-inline float* GuardedTrack() {
-  float* t = (float*)Pages((SongFrames + GuardFloats) * 4);
-  std::fill(t + SongFrames, t + SongFrames + GuardFloats, Sentinel);
-  return t;
-}
-
-inline void AllocGroups() {
-  for (int g = 0; g < 4; g++)
-    trackGroups[g] = {GuardedTrack(), GuardedTrack(), GuardedTrack(),
-                      g == 0 || g == 3 ? GuardedTrack() : nullptr};
-  AllocControl();
-}
-
 inline void Clear(int from, int n, int g = -1) {
   for (float* b : Buffers(g)) memset(b + from, 0, std::min(n, SongFrames - from) * 4);
 }
 
-// Group g's buffers (every group's for -1) over [from, from + n), concatenated.
+// Those buffers over [from, from + n), one after another.
 inline std::vector<float> Take(int from, int n, int g = -1) {
   std::vector<float> v;
   for (float* b : Buffers(g)) v.insert(v.end(), b + from, b + from + n);
   return v;
 }
 
-inline bool GuardsIntact() {
-  for (float* b : Buffers())
-    if (std::count(b + SongFrames, b + SongFrames + GuardFloats, Sentinel) != GuardFloats)
-      return false;
-  return true;
-}
-
-// Each list's count and times, one list after another.
-inline std::vector<float> Lists(const EventList* lists) {
-  std::vector<float> v;
-  for (int k = 0; k < EventListCount; k++)
-    v.push_back(lists[k].count), v.insert(v.end(), lists[k].time, lists[k].time + lists[k].count);
-  return v;
-}
-
-// Group 0 and the control arrays zeroed and no phonemes, as worker 0 finds them.
+// Group 0 and the control arrays zeroed, no phonemes: as worker 0 finds them.
 inline void ClearVoiceData() {
-  if (!trackGroups[0].left) AllocGroups();
-  if (!voiceControl[0].pitch) AllocControl();
+  if (!voiceControl[0].pitch) AllocGroups();
   for (VoiceControl& v : voiceControl)
     for (float* a : {v.pitch, v.level, v.vowel}) memset(a, 0, ControlFrames * 4);
   phonemeEventCount = 0;

@@ -7,25 +7,16 @@
 #include "runtime/runtime.h"
 
 struct SongBuild {
-  TrackGroup* trackGroups;  // its own state
-  EventList* eventLists;
+  EventList* eventLists;  // its own state
   unsigned char* wordNumbers;
-  VoiceControl* voiceControl;
   short** songBuffer;
   unsigned char** exeImage;
-  void (*resetSong)();  // its job and voices
+  void (*resetSong)();  // its job
   void (*songRenderThread)();
-  void (*pad)(int, int, int, const int*, float, float, float, float);
-  void (*chordDrone)(int, int, int, const int*, float);
-  void (*plucks)(int, const PluckNote*, int);
-  void (*leads)(int, const LeadNote*, int);
-  void (*bells)(int, const BellNote*, int);
 };
 extern "C" const SongBuild* PlainSongLibrary();
 
 // The build compiling this: the real one in a test, the plain one in the library.
 inline SongBuild ThisBuild() {
-  return {trackGroups, eventLists,       wordNumbers, voiceControl, &songBuffer, &exeImage,
-          ResetSong,   SongRenderThread, Pad,         ChordDrone,   Plucks,      Leads,
-          Bells};
+  return {eventLists, wordNumbers, &songBuffer, &exeImage, ResetSong, SongRenderThread};
 }

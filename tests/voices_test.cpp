@@ -1,12 +1,12 @@
 // The voices: singers from seed 4242, vowel rows, release, glide, control
 // delay and silence; speech's look-ahead, stops, noise filter and tail; the
-// voice job against the one-at-a-time reference singers.
+// voice job against its singers one at a time.
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <tuple>
 
 #include "tests/song_helpers.h"
-#include "tests/voices_reference.h"
 
 TEST(Choir, SingersFromSeed4242) {
   SingerParams s[SingerCount];
@@ -19,33 +19,29 @@ TEST(Choir, SingersFromSeed4242) {
   };
   for (auto& w : want) {
     const SingerParams& p = s[(int)w[0]];
-    EXPECT_TRUE(fabs(p.detune - w[1]) < 5e-5 && fabs(p.vibratoRate - w[2]) < 5e-4 &&
-                p.delay == w[3] && p.pan == (float)w[4] && fabs(p.formantScale - w[5]) < 5e-5)
-        << w[0];
+    const double got[] = {p.detune, p.vibratoRate, (double)p.delay, p.pan, p.formantScale};
+    for (int k = 0; k < 5; k++) EXPECT_NEAR(w[k + 1], got[k], k == 1 ? 5e-4 : 5e-5) << w[0];
   }
   for (int i = 0; i < SingerCount; i++) EXPECT_EQ(s[i].voice, i / 3) << i;
 }
 
-// Centre, bandwidth and gain recovered from the coefficients. 2.0: vowel a
-// alone (row 7, alto); 4.0: i = 3, t = 1, the last vowel (row 19, bass i).
+// Centre, bandwidth and gain of each formant, recovered from the coefficients.
+// 2.0: vowel a alone (row 7, alto); 4.0: i = 3, t = 1, the last vowel (row 19, bass i).
 TEST(Choir, VowelPositionsSelectTheirRows) {
-  const struct {
-    int set;
-    float vowel;
-    double freq[5], width[5], atten[5];
-  } cases[] = {
-      {1, 2.0f, {800, 1150, 2800, 3500, 4950}, {80, 90, 120, 130, 140}, {0, 4, 20, 36, 60}},
-      {3, 4.0f, {250, 1750, 2600, 3050, 3340}, {60, 90, 100, 120, 120}, {0, 30, 16, 22, 28}},
+  const double cases[][17] = {
+      // set, vowel, 5 centres, 5 bandwidths, 5 attenuations in dB
+      {1, 2.0, 800, 1150, 2800, 3500, 4950, 80, 90, 120, 130, 140, 0, 4, 20, 36, 60},
+      {3, 4.0, 250, 1750, 2600, 3050, 3340, 60, 90, 100, 120, 120, 0, 30, 16, 22, 28},
   };
   for (auto& c : cases) {
     FormantBank b;
-    FormantFrame(c.set, c.vowel, 1.0, &b);
+    FormantFrame((int)c[0], (float)c[1], 1.0, &b);
     for (int j = 0; j < 5; j++) {
       double w = acos(-b.a1[j] / (1.0 + b.a2[j])), f = w * 44100 / (2 * M_PI);
-      EXPECT_NEAR(f, c.freq[j], 0.05 + 1e-5 * c.freq[j]) << c.vowel << " " << j;
-      EXPECT_NEAR((1.0 - b.a2[j]) / (1.0 + b.a2[j]) * 2 * f / sin(w), c.width[j], 0.01 * c.width[j])
-          << c.vowel << " " << j;
-      EXPECT_NEAR(b.gain[j], exp2(-c.atten[j] / 6.02), 1e-6) << c.vowel << " " << j;
+      EXPECT_NEAR(f, c[2 + j], 0.05 + 1e-5 * c[2 + j]) << c[1] << " " << j;
+      double width = (1.0 - b.a2[j]) / (1.0 + b.a2[j]) * 2 * f / sin(w);
+      EXPECT_NEAR(width, c[7 + j], 0.01 * c[7 + j]) << c[1] << " " << j;
+      EXPECT_NEAR(b.gain[j], exp2(-c[12 + j] / 6.02), 1e-6) << c[1] << " " << j;
     }
   }
 }
@@ -119,19 +115,16 @@ static int Say(const char* phonemes, int start, int length) {
 static double Energy(const float* x, int n) { return std::inner_product(x, x + n, x, 0.0); }
 
 TEST(Speech, FormantTargetsLookAheadOverConsonants) {
-  const struct {
-    const char* phonemes;
-    int event, target;
-  } cases[] = {
+  const std::tuple<const char*, int, int> cases[] = {
       {"kestrin", 0, 1},  // k takes e
       {"stra", 0, 2},     // s takes the liquid r
       {"sikstI", 2, 5},   // k s t I: the vowel is the third phoneme ahead
       {"pstka", 0, 3},    // nothing within three ahead: the last examined
       {"nat", 0, 0},      // a nasal is its own target
   };
-  for (auto& c : cases) {
-    phonemeEventCount = 0, Say(c.phonemes, 0, 441);
-    EXPECT_EQ(c.target, SpeechFormantEvent(c.event)) << c.phonemes;
+  for (auto [phonemes, event, target] : cases) {
+    phonemeEventCount = 0, Say(phonemes, 0, 441);
+    EXPECT_EQ(target, SpeechFormantEvent(event)) << phonemes;
   }
 }
 
@@ -166,11 +159,9 @@ TEST(Speech, HighNoiseIsHighPassedOtherNoiseBandPassed) {
 // The 3,675-sample tail follows the last event and any event before a gap of
 // more than 8,820 samples, and is cut at the song's end.
 TEST(Speech, TailOnlyBeforeAPauseOrAfterTheLastEvent) {
-  const int cases[][3] = {// start, gap before a second event (-1: none), tail
-                          {20000, -1, 3675},
-                          {20000, 8820, 0},
-                          {20000, 8821, 3675},
-                          {SongFrames - 7000, -1, 2000}};
+  // start, gap before a second event (-1: none), tail
+  const int cases[][3] = {
+      {20000, -1, 3675}, {20000, 8820, 0}, {20000, 8821, 3675}, {SongFrames - 7000, -1, 2000}};
   for (auto& c : cases) {
     ClearVoiceData();
     int end = Say("a", c[0], 5000) + c[2], next = end - c[2] + c[1];
@@ -184,10 +175,10 @@ TEST(Speech, TailOnlyBeforeAPauseOrAfterTheLastEvent) {
   }
 }
 
-// On the arrangement's own data the voice job gives every sample of speech
-// then the reference singers in order; the choir swells in bars 16-23 and
-// 40-47 and is silent in bars between.
-TEST(Voices, JobMatchesTheOneAtATimeSingers) {
+// On the arrangement's own data the voice job, four singers side by side,
+// gives every sample of speech then the singers one at a time; the choir
+// swells in bars 16-23 and 40-47 and is silent in bars between.
+TEST(Voices, JobMatchesTheSingersOneAtATime) {
   ArrangeSong();
   songProgress.exchange(0), RenderVoices();
   EXPECT_EQ(13, songProgress.load());
@@ -195,7 +186,7 @@ TEST(Voices, JobMatchesTheOneAtATimeSingers) {
   Clear(0, SongFrames, 0), SpeechSynth();
   SingerParams s[SingerCount];
   DrawSingers(s);
-  for (auto& p : s) ReferenceSinger(p);
+  for (auto& p : s) ChoirSingers(&p, 1);
   EXPECT_TRUE(job == Take(0, SongFrames, 0));
   for (int bar = 8; bar < 48; bar++) {
     double e = Energy(trackGroups[0].left + bar * BarSamples, BarSamples) / BarSamples;
