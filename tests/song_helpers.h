@@ -1,5 +1,4 @@
-// Shared set-up for the song and voice tests: the show's bytes, the track
-// groups and the voice control arrays, read back as vectors.
+// The song and voice tests' set-up: the show's bytes, tracks and control arrays.
 #pragma once
 #include <stdlib.h>
 #include <string.h>
@@ -55,9 +54,4 @@ inline void ClearVoiceData() {
     for (float* a : {v.pitch, v.level, v.vowel}) memset(a, 0, ControlFrames * 4);
   phonemeEventCount = 0;
   Clear(0, SongFrames, 0);
-}
-
-// The song's own words, phonemes and choir control, as worker 0 arranges them.
-inline void ArrangeSong() {
-  LoadShowImage(), ResetSong(), ClearVoiceData(), ArrangementRenderer(0);
 }

@@ -1,22 +1,9 @@
-// The song job built with the plain loops (KESTRIN_PLAIN_SONG=1) in a shared
-// library of its own, libsong_plain: its names stay inside it, so a test or a
-// bench holds the real job and the plain one side by side in one process.
+// libsong_plain: the song job built with the plain loops (KESTRIN_PLAIN_SONG=1), its names
+// kept inside, so a test or a bench runs it beside the real job in one process.
 #pragma once
-#include "audio/audio.h"
-#include "music/instruments.h"
-#include "runtime/runtime.h"
+#include "music/music.h"
 
-struct SongBuild {
-  EventList* eventLists;  // its own state
-  unsigned char* wordNumbers;
-  short** songBuffer;
-  unsigned char** exeImage;
-  void (*resetSong)();  // its job
-  void (*songRenderThread)();
-};
-extern "C" const SongBuild* PlainSongLibrary();
-
-// The build compiling this: the real one in a test, the plain one in the library.
-inline SongBuild ThisBuild() {
-  return {eventLists, wordNumbers, &songBuffer, &exeImage, ResetSong, SongRenderThread};
-}
+// Renders the whole song over the show's bytes; hands out its song, event lists and
+// word numbers unless song is null.
+extern "C" void PlainSong(unsigned char* exe, short** song, EventList** lists,
+                          unsigned char** words);

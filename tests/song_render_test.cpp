@@ -1,47 +1,40 @@
-// Whole renders, as the show runs them: progress, hand-over, determinism, the
-// plain loops' bytes; the bars and the event lists the arrangement schedules.
+// Whole renders as the show runs them; the bars and event lists scheduled.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <set>
+#include <string>
 
 #include "tests/song_helpers.h"
 #include "tests/song_plain.h"
 
 // Bars 70 to 72: the pad run from 70 lasts through 72, and the key change at 72 restarts it.
 TEST(SongRender, BarDerivations) {
-  const struct {
-    int bar;
-    Bar want;
-  } cases[] = {
+  const std::pair<int, Bar> cases[] = {
       {0, {0, 0, {60, 65, 68, 72}, 41, {65, 68, 72, 77, 80}, 2, true, false, true, false}},
       {72, {0, 2, {62, 67, 70, 74}, 43, {67, 70, 74, 79, 82}, 1, true, true, false, true}},
       {70, {0, 1, {61, 66, 69, 73}, 42, {66, 69, 73, 78, 81}, 3, true, false, true, false}},
       {71, {0, 1, {61, 66, 69, 73}, 42, {66, 69, 73, 78, 81}, 2, false, false, true, false}},
   };
-  for (const auto& c : cases) {
-    Bar got = DeriveBar(c.bar);
-    EXPECT_EQ(0, memcmp(&c.want, &got, sizeof got)) << c.bar;
+  for (auto& [bar, want] : cases) {
+    Bar got = DeriveBar(bar);
+    EXPECT_EQ(0, memcmp(&want, &got, sizeof got)) << bar;
   }
 }
 
-// The song, the event lists and the word numbers of a finished job.
-static std::vector<float> Output(const SongBuild& s) {
-  std::vector<float> v(*s.songBuffer, *s.songBuffer + 2 * SongFrames);
-  for (int k = 0; k < EventListCount; k++)
-    v.push_back(s.eventLists[k].count),
-        v.insert(v.end(), s.eventLists[k].time, s.eventLists[k].time + s.eventLists[k].count);
-  v.insert(v.end(), s.wordNumbers, s.wordNumbers + s.eventLists[ListWord].count);
-  return v;
+// The song, the event lists and the word numbers of a finished job, as bytes.
+static std::string Output(const short* song, const EventList* lists, const unsigned char* words) {
+  return std::string((const char*)song, SongFrames * 4) +
+         std::string((const char*)lists, EventListCount * sizeof(EventList)) +
+         std::string((const char*)words, MaxEvents);
 }
 
 // Four threads race, but every sample and every list must come out the same,
-// and as the plain loops give them; the song is final, and the tracks
-// released, before progress says 100.
+// and as the plain loops give them; the song is final before progress says 100.
 TEST(SongRender, ProgressHandOverAndIdenticalRenders) {
   LoadShowImage();
-  std::vector<float> out[2];
-  for (std::vector<float>& o : out) {
+  std::string out[2];
+  for (std::string& o : out) {
     std::set<int> seen;
     ResetSong(), StartSongRender();
     for (int p = 0, n = 0; p != 100; n++) {
@@ -49,17 +42,18 @@ TEST(SongRender, ProgressHandOverAndIdenticalRenders) {
       seen.insert(p = songProgress.load()), usleep(200);
     }
     EXPECT_TRUE(Buffers().empty());
-    o = Output(ThisBuild());
+    o = Output(songBuffer, eventLists, wordNumbers);
     for (int p : seen) EXPECT_TRUE(p <= 13 || (p >= 16 && p <= 31) || p == 100) << p;
     for (int g = 0; g < 4; g++) EXPECT_EQ(92, workerProgress[g]) << g;
     auto [lo, hi] = std::minmax_element(songBuffer, songBuffer + 2 * SongFrames);
     EXPECT_TRUE(*lo >= -24452 && *hi <= 24452 && std::max(-*lo, (int)*hi) > 20000) << *lo << *hi;
   }
   EXPECT_TRUE(out[0] == out[1]);
-  const SongBuild& plain = *PlainSongLibrary();
-  *plain.exeImage = exeImage;
-  plain.resetSong(), plain.songRenderThread();
-  EXPECT_TRUE(out[0] == Output(plain));
+  short* song;
+  EventList* lists;
+  unsigned char* words;
+  PlainSong(exeImage, &song, &lists, &words);
+  EXPECT_TRUE(out[0] == Output(song, lists, words));
 }
 
 // Start samples of list k's events in [from, to).
@@ -72,9 +66,8 @@ static std::vector<int> Hits(int k, int from, int to) {
   return v;
 }
 
-// The lists as a whole render leaves them: below capacity, sorted, and as
-// many as the schedule plays (kicks, claps and snares, hats, toms, impacts,
-// plucks, leads, words, crashes).
+// Sorted, and as many as the schedule plays: kicks, claps and snares, hats,
+// toms, impacts, plucks, leads, words, crashes.
 TEST(SongRender, EventLists) {
   if (!eventLists[ListHat].count) LoadShowImage(), ResetSong(), SongRenderThread();
   std::vector<int> counts;
@@ -84,10 +77,9 @@ TEST(SongRender, EventLists) {
   }
   EXPECT_EQ((std::vector<int>{265, 384, 1229, 32, 7, 1260, 318, 55, 27}), counts);
   // Bar 75 plays the breakbeat's and the drop's tom runs; bar 83 the drop's only.
-  int S = 75 * BarSamples;
-  std::vector<int> toms;
-  for (int k = 0; k < 4; k++) toms.insert(toms.end(), 2, S + 56700 + k * StepSamples);
-  EXPECT_EQ(toms, Hits(ListTom, S, S + BarSamples));
+  int S = 75 * BarSamples, t = S + 56700;
+  EXPECT_EQ((std::vector<int>{t, t, t + 4725, t + 4725, t + 9450, t + 9450, t + 14175, t + 14175}),
+            Hits(ListTom, S, S + BarSamples));
   EXPECT_EQ(4u, Hits(ListTom, 83 * BarSamples, 84 * BarSamples).size());
   // The last fill bar: three beats of eight snares and three kicks, the fourth beat silent.
   for (int F : {20, 44, 68}) {
@@ -102,10 +94,8 @@ TEST(SongRender, EventLists) {
 
 // Equal times keep their order, and the word numbers move with their times.
 TEST(SongRender, SortIsStable) {
-  EventList& W = eventLists[ListWord];
-  float times[] = {3, 1, 2, 1, 0.5f, 2, 1};
-  for (int i = 0; i < 7; i++) W.time[i] = times[i], wordNumbers[i] = 10 + i;
-  W.count = 7;
+  EventList& W = eventLists[ListWord] = {{3, 1, 2, 1, 0.5f, 2, 1}, 7};
+  for (int i = 0; i < 7; i++) wordNumbers[i] = 10 + i;
   SortEventLists();
   EXPECT_EQ((std::vector<float>{0.5f, 1, 1, 1, 2, 2, 3}), std::vector<float>(W.time, W.time + 7));
   EXPECT_EQ((std::vector<int>{14, 11, 13, 16, 12, 15, 10}),
