@@ -27,7 +27,7 @@ inline void AllocGroups() {
     for (float** a : {&v.pitch, &v.level, &v.vowel}) *a = (float*)Pages(ControlFrames * 4);
 }
 
-// The buffers of group g, or of every group for -1.
+// The buffers of group g, or of every group for -1; Take reads [from, from + n) of each.
 inline std::vector<float*> Buffers(int g = -1) {
   std::vector<float*> v;
   for (TrackGroup& t : trackGroups)
@@ -40,7 +40,6 @@ inline void Clear(int from, int n, int g = -1) {
   for (float* b : Buffers(g)) memset(b + from, 0, std::min(n, SongFrames - from) * 4);
 }
 
-// Those buffers over [from, from + n), one after another.
 inline std::vector<float> Take(int from, int n, int g = -1) {
   std::vector<float> v;
   for (float* b : Buffers(g)) v.insert(v.end(), b + from, b + from + n);

@@ -3,8 +3,12 @@
 
 #include "tests/song_helpers.h"
 
-[[maybe_unused]] static bool ready =
-    (LoadShowImage(), AllocGroups(), songBuffer = (short*)Pages(SongFrames * 4), true);
+class SongParts : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    LoadShowImage(), AllocGroups(), songBuffer = (short*)Pages(SongFrames * 4);
+  }
+};
 
 static const int Chord[4] = {60, 65, 68, 72};
 static const struct Voice {
@@ -42,7 +46,7 @@ static const struct Voice {
 
 // Same call, same samples, whatever came before; exactly its length; nothing on
 // another thread.
-TEST(SongParts, InstrumentsArePureExactAndConfined) {
+TEST_F(SongParts, InstrumentsArePureExactAndConfined) {
   const int A = 1000000, B = 3000000, Span = 180000;
   for (const Voice& v : voices) {
     SCOPED_TRACE(v.name);
@@ -65,7 +69,7 @@ TEST(SongParts, InstrumentsArePureExactAndConfined) {
 }
 
 // The first hat of each integer decay serves all later ones; an eighth is never cached.
-TEST(SongParts, HatCache) {
+TEST_F(SongParts, HatCache) {
   memset(eventLists, 0, sizeof eventLists), ResetInstrumentCaches();
   auto hat = [&](int start, float decay) {
     Clear(start, HatMaxSamples, 1), Hat(1, start, 1.0f, decay, 0.5f);
@@ -84,7 +88,7 @@ TEST(SongParts, HatCache) {
 }
 
 // j / (4n) is a real division: the fill snares of bar 20 rise within the bar.
-TEST(SongParts, FillSnaresRiseWithinTheBar) {
+TEST_F(SongParts, FillSnaresRiseWithinTheBar) {
   Clear(0, SongFrames, 1), ResetInstrumentCaches(), ArrangementRenderer(1);
   const float* L = trackGroups[1].left + 20 * BarSamples;
   auto peak = [L](int j) {
@@ -97,7 +101,7 @@ TEST(SongParts, FillSnaresRiseWithinTheBar) {
 
 // Silence gives silence, with no division by zero. A Nyquist-rate square passes
 // the DC filter almost untouched: left (group 2, then 3) over right (group 1) is the gain.
-TEST(SongParts, MasterSilenceAndDucking) {
+TEST_F(SongParts, MasterSilenceAndDucking) {
   Clear(0, SongFrames), memset(songBuffer, 0x55, SongFrames * 4), MasterMix();
   EXPECT_EQ(2 * SongFrames, std::count(songBuffer, songBuffer + 2 * SongFrames, 0));
   for (int i = 0; i < 1000000; i++)
@@ -114,7 +118,7 @@ TEST(SongParts, MasterSilenceAndDucking) {
 
 // Beat repeat on the second half of bars 23, 47 and 71; tape stop over the
 // last beat of bar 87, read from a copy in group 2.
-TEST(SongParts, MasterEditsSitWhereTheyBelong) {
+TEST_F(SongParts, MasterEditsSitWhereTheyBelong) {
   Clear(0, SongFrames);
   uint32_t x = 7;
   for (int i = 0; i < SongFrames; i++)

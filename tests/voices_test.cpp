@@ -134,8 +134,7 @@ TEST(Speech, AStopIsSilentForTheFirstSixtyPercent) {
 TEST(Speech, HighNoiseIsHighPassedOtherNoiseBandPassed) {
   for (char c : {'s', 'T', 'f', 'S', 'h', 'z', 'v', 'D'}) {
     ClearVoiceData();
-    const char phoneme[2] = {c, 0};
-    Say(phoneme, 0, 30000), SpeechSynth();
+    Say(std::string(1, c).c_str(), 0, 30000), SpeechSynth();
     const float* x = trackGroups[0].left + 2000;
     double d = 0;
     for (int i = 1; i < 20000; i++) d += (double)(x[i] - x[i - 1]) * (x[i] - x[i - 1]);
