@@ -64,7 +64,7 @@ TEST_F(SongParts, InstrumentsArePureExactAndConfined) {
     if (&v < voices + 3) EXPECT_NE(0.0f, trackGroups[1].right[A + v.length - 1]);
     for (float* b : Buffers(v.thread))
       for (int i = v.length; i < Span; i++) ASSERT_EQ(0.0f, b[A + i]) << i;
-    v.play(v.thread, SongFrames - 37);
+    v.play(v.thread, SongFrames - 37);  // cut at the track's end
   }
 }
 
