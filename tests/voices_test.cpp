@@ -119,9 +119,9 @@ TEST(Speech, FormantTargetsLookAheadOverConsonants) {
   }
 }
 
-// The burst starts at the first block at or past 60 % of 8,000 samples.
+// A stop's burst, and a voiced one's voicing, start at the first block at or past 60 %.
 TEST(Speech, AStopIsSilentForTheFirstSixtyPercent) {
-  for (const char* phonemes : {"t", "p"}) {
+  for (const char* phonemes : {"t", "p", "d"}) {
     ClearVoiceData();
     Say(phonemes, 10000, 8000), SpeechSynth();
     EXPECT_EQ(0.0, Energy(trackGroups[0].left + 10000, 4800)) << phonemes;
