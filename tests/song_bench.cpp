@@ -21,8 +21,7 @@ static double worker[4], workerCpu[4], voices;
 static void TimedWorker(int g) {
   double t = Now(), c = Now(CLOCK_THREAD_CPUTIME_ID);
   ArrangementRenderer(g), ReleaseSongTables(g);
-  double v = Now();
-  if (g == 0) RenderVoices(), voices += Now() - v;
+  if (double v = Now(); g == 0) RenderVoices(), voices += Now() - v;
   worker[g] += Now() - t, workerCpu[g] += Now(CLOCK_THREAD_CPUTIME_ID) - c;
 }
 

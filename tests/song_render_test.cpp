@@ -8,13 +8,14 @@
 #include "tests/song_helpers.h"
 #include "tests/song_plain.h"
 
-// Bars 70 to 72: the pad run from 70 lasts through 72, and the key change at 72 restarts it.
+// The pad run from bar 70 lasts through 72, the key change restarts it; 88's lasts to the end.
 TEST(SongRender, BarDerivations) {
   const std::pair<int, Bar> cases[] = {
       {0, {0, 0, {60, 65, 68, 72}, 41, {65, 68, 72, 77, 80}, 2, true, false, true, false}},
       {72, {0, 2, {62, 67, 70, 74}, 43, {67, 70, 74, 79, 82}, 1, true, true, false, true}},
       {70, {0, 1, {61, 66, 69, 73}, 42, {66, 69, 73, 78, 81}, 3, true, false, true, false}},
       {71, {0, 1, {61, 66, 69, 73}, 42, {66, 69, 73, 78, 81}, 2, false, false, true, false}},
+      {88, {0, 2, {62, 67, 70, 74}, 43, {67, 70, 74, 79, 82}, 4, true, false, true, false}},
   };
   for (auto& [bar, want] : cases) {
     Bar got = DeriveBar(bar);
