@@ -18,7 +18,7 @@ static double Now(clockid_t c = CLOCK_MONOTONIC) {
 }
 
 static double worker[4], workerCpu[4], voices;
-static void TimedWorker(int g) {
+static void TimedWorker(int g) {  // RenderWorker, the voice job timed apart
   double t = Now(), c = Now(CLOCK_THREAD_CPUTIME_ID);
   ArrangementRenderer(g), ReleaseSongTables(g);
   if (double v = Now(); g == 0) RenderVoices(), voices += Now() - v;
