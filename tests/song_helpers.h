@@ -1,65 +1,56 @@
-// Shared set-up for the song and voice tests: the show's bytes and zeroed track groups.
+// The song and voice tests' set-up: the show's bytes, tracks and control arrays.
 #pragma once
-#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
-#include <sys/mman.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "audio/audio.h"
-#include "music/music.h"
+#include "audio/voices.h"
+#include "music/instruments.h"
 #include "runtime/platform.h"
 #include "runtime/runtime.h"
 
-// Sentinel floats after every test track catch writes at 7,182,000 and beyond.
-constexpr int GuardFloats = 200000;
-constexpr float Sentinel = 12345.0f;
-constexpr size_t TrackBytes = (SongFrames + GuardFloats) * sizeof(float);
-
 inline void LoadShowImage() {
   static unsigned char image[ExeImageBytes];
-  if (FILE* f = fopen(KESTRIN_BUILD_DIR "/kestrin", "rb"))
-    fread(image, 1, sizeof image, f), fclose(f);
-  exeImage = image;
+  ReadOwnFile(KESTRIN_BUILD_DIR "/kestrin", image, ExeImageBytes), exeImage = image;
 }
 
-inline float* GuardedTrack() {
-  float* t = (float*)Pages(TrackBytes);
-  std::fill(t + SongFrames, t + SongFrames + GuardFloats, Sentinel);
-  return t;
-}
-
-// Pages, as the job's own: ResetSong unmaps the control arrays.
-inline void AllocControl() {
+// Tracks from the heap, where AddressSanitizer (song_sanitize) sees a write at
+// 7,182,000 or beyond; control arrays in pages, which ResetSong unmaps.
+inline float* Track() { return (float*)calloc(SongFrames, 4); }
+inline void AllocGroups() {
+  for (int g = 0; g < 4; g++)
+    trackGroups[g] = {Track(), Track(), Track(), g == 0 || g == 3 ? Track() : nullptr};
   for (VoiceControl& v : voiceControl)
     for (float** a : {&v.pitch, &v.level, &v.vowel}) *a = (float*)Pages(ControlFrames * 4);
 }
 
-inline void AllocGroups() {
-  for (int g = 0; g < 4; g++)
-    trackGroups[g] = {GuardedTrack(), GuardedTrack(), GuardedTrack(),
-                      g == 0 || g == 3 ? GuardedTrack() : nullptr};
-  AllocControl();
+// The buffers of group g, or of every group for -1; Take reads [from, from + n) of each.
+inline std::vector<float*> Buffers(int g = -1) {
+  std::vector<float*> v;
+  for (TrackGroup& t : trackGroups)
+    for (float* b : {t.left, t.right, t.sendA, t.sendB})
+      if (b && (g < 0 || &t == trackGroups + g)) v.push_back(b);
+  return v;
 }
 
-inline void FreeGroups() {
-  for (TrackGroup& t : trackGroups)
-    for (float** b : {&t.left, &t.right, &t.sendA, &t.sendB})
-      if (*b) munmap(*b, TrackBytes), *b = nullptr;
+inline void Clear(int from, int n, int g = -1) {
+  for (float* b : Buffers(g)) memset(b + from, 0, std::min(n, SongFrames - from) * 4);
+}
+
+inline std::vector<float> Take(int from, int n, int g = -1) {
+  std::vector<float> v;
+  for (float* b : Buffers(g)) v.insert(v.end(), b + from, b + from + n);
+  return v;
+}
+
+// Group 0 and the control arrays zeroed, no phonemes: as worker 0 finds them.
+inline void ClearVoiceData() {
+  if (!voiceControl[0].pitch) AllocGroups();
   for (VoiceControl& v : voiceControl)
-    for (float** a : {&v.pitch, &v.level, &v.vowel}) munmap(*a, ControlFrames * 4), *a = nullptr;
-}
-
-inline void ClearGroups(int from, int len) {
-  for (TrackGroup& t : trackGroups)
-    for (float* b : {t.left, t.right, t.sendA, t.sendB})
-      if (b) memset(b + from, 0, std::min(len, SongFrames - from) * sizeof(float));
-}
-
-inline bool GuardsIntact() {
-  for (TrackGroup& t : trackGroups)
-    for (float* b : {t.left, t.right, t.sendA, t.sendB})
-      for (int i = 0; b && i < GuardFloats; i++)
-        if (b[SongFrames + i] != Sentinel) return false;
-  return true;
+    for (float* a : {v.pitch, v.level, v.vowel}) memset(a, 0, ControlFrames * 4);
+  phonemeEventCount = 0;
+  Clear(0, SongFrames, 0);
 }

@@ -1,25 +1,12 @@
-// The instruments: pure functions of their arguments, exact lengths, the
-// caches' reuse rules, and nothing written at 7,182,000 or beyond.
+// The instruments, pure functions of their arguments, and the master on synthetic tracks.
 #include <gtest/gtest.h>
-#include <math.h>
 
-#include <vector>
-
-#include "music/instruments.h"
 #include "tests/song_helpers.h"
 
-class Instruments : public ::testing::Test {
+class SongParts : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { AllocGroups(); }
-  static void TearDownTestSuite() { FreeGroups(); }
-  void SetUp() override { memset(eventLists, 0, sizeof eventLists), ResetInstrumentCaches(); }
-  // The group's buffers over [from, from + len), concatenated.
-  static std::vector<float> Take(int g, int from, int len) {
-    std::vector<float> v;
-    TrackGroup& t = trackGroups[g];
-    for (float* b : {t.left, t.right, t.sendA, t.sendB})
-      if (b) v.insert(v.end(), b + from, b + from + len);
-    return v;
+  static void SetUpTestSuite() {
+    LoadShowImage(), AllocGroups(), songBuffer = (short*)Pages(SongFrames * 4);
   }
 };
 
@@ -52,45 +39,41 @@ static const struct Voice {
      [](int th, int s) { Lead(th, s, 4125, 72, 1.15f, 1900, 3, 9, 0.5f, 0.22f, true); }},
     {"Stab", 3, 35700, [](int th, int s) { Stab(th, s, 28350, 62, 0.2f, 1.1f); }},
     {"Bell", 3, 132300, [](int th, int s) { Bell(th, s, 58, 0.28f, 0.3f); }},
+    {"Hat longer than its cache slot", 1, 88200, [](int th, int s) { Hat(th, s, 0.5f, 1, 0.7f); }},
+    {"Pluck below its 4,096-sample string (8.2 Hz: period 5,389)", 3, 88200,
+     [](int th, int s) { Pluck(th, s, 0, 0.3f, 0.5f, 0.5f); }},
 };
 
-// Same call, same samples, whatever was rendered before; exactly its length;
-// nothing when asked to play on another thread, nor at the track's end or beyond.
-TEST_F(Instruments, PureExactAndConfined) {
+// Same call, same samples, whatever came before; exactly its length; nothing on
+// another thread.
+TEST_F(SongParts, InstrumentsArePureExactAndConfined) {
   const int A = 1000000, B = 3000000, Span = 180000;
   for (const Voice& v : voices) {
     SCOPED_TRACE(v.name);
-    ClearGroups(A, Span), ClearGroups(B, Span);
+    Clear(A, Span), Clear(B, Span);
     for (int th = 0; th < 4; th++)
       if (th != v.thread) v.play(th, A);
-    for (int g = 0; g < 4; g++)
-      for (float x : Take(g, A, Span)) ASSERT_EQ(0.0f, x);
+    for (float x : Take(A, Span)) ASSERT_EQ(0.0f, x);
     v.play(v.thread, A);
-    std::vector<float> first = Take(v.thread, A, Span);
+    std::vector<float> first = Take(A, Span, v.thread);
+    EXPECT_NE(first, std::vector<float>(first.size()));
+    EXPECT_TRUE(std::all_of(first.begin(), first.end(), [](float x) { return isfinite(x); }));
     voices[0].play(1, B), voices[17].play(3, B + 500), voices[13].play(2, B + 900);
-    ClearGroups(A, Span), v.play(v.thread, A);
-    EXPECT_EQ(first, Take(v.thread, A, Span));
-    const float *L = trackGroups[v.thread].left + A, *R = trackGroups[v.thread].right + A;
-    double energy = 0;
-    for (int i = 0; i < v.length; i++) energy += L[i] * L[i] + R[i] * R[i];
-    EXPECT_GT(energy, 0.0);
-    if (&v < voices + 3) EXPECT_NE(0.0f, R[v.length - 1]);
-    for (int i = v.length; i < Span; i++) ASSERT_EQ(0.0f, L[i]) << i;
-    v.play(v.thread, SongFrames - 37);
-    EXPECT_TRUE(GuardsIntact());
+    Clear(A, Span), v.play(v.thread, A);
+    EXPECT_EQ(first, Take(A, Span, v.thread));
+    if (&v < voices + 3) EXPECT_NE(0.0f, trackGroups[1].right[A + v.length - 1]);
+    for (float* b : Buffers(v.thread))
+      for (int i = v.length; i < Span; i++) ASSERT_EQ(0.0f, b[A + i]) << i;
+    v.play(v.thread, SongFrames - 37);  // cut at the track's end
   }
-  // A swell ending past the end still writes the samples before it.
-  ClearGroups(SongFrames - 1000, 1000), Swell(1, SongFrames + 500, 2000, 0.8f);
-  EXPECT_NE(0.0f, trackGroups[1].left[SongFrames - 1]);
-  EXPECT_TRUE(GuardsIntact());
 }
 
-// The first hat of each integer decay is the sound for all later ones; an
-// eighth distinct decay is rendered on its own, never cached.
-TEST_F(Instruments, HatCache) {
+// The first hat of each integer decay serves all later ones; an eighth is never cached.
+TEST_F(SongParts, HatCache) {
+  memset(eventLists, 0, sizeof eventLists), ResetInstrumentCaches();
   auto hat = [&](int start, float decay) {
-    ClearGroups(start, HatMaxSamples), Hat(1, start, 1.0f, decay, 0.5f);
-    return std::vector<float>(trackGroups[1].left + start, trackGroups[1].left + start + 30000);
+    Clear(start, HatMaxSamples, 1), Hat(1, start, 1.0f, decay, 0.5f);
+    return Take(start, 30000, 1);
   };
   std::vector<float> nine = hat(100000, 9);
   EXPECT_EQ(nine, hat(500000, 9.7f));  // other seed and decay, same key: reused
@@ -104,16 +87,59 @@ TEST_F(Instruments, HatCache) {
   EXPECT_EQ(19, eventLists[ListHat].count);  // every hat played is listed
 }
 
-// A pluck too low for the 4,096-sample string (8.2 Hz: period 5,389) stays
-// inside it and leaves the next pluck unchanged.
-TEST_F(Instruments, PluckBelowTheStringLength) {
-  ClearGroups(0, 300000), Pluck(3, 200000, 65, 0.2f, 0.5f, 0.25f);
-  std::vector<float> clean = Take(3, 200000, 88200);
-  ResetInstrumentCaches(), ClearGroups(0, 300000), Pluck(3, 0, 0, 0.3f, 0.5f, 0.5f);
-  std::vector<float> low = Take(3, 0, 88200);
-  for (float x : low) ASSERT_TRUE(isfinite(x));
-  EXPECT_NE(low, std::vector<float>(low.size()));
-  Pluck(3, 200000, 65, 0.2f, 0.5f, 0.25f);
-  EXPECT_EQ(clean, Take(3, 200000, 88200));
-  EXPECT_TRUE(GuardsIntact());
+// j / (4n) is a real division: the fill snares of bar 20 rise within the bar.
+TEST_F(SongParts, FillSnaresRiseWithinTheBar) {
+  Clear(0, SongFrames, 1), ResetInstrumentCaches(), ArrangementRenderer(1);
+  const float* L = trackGroups[1].left + 20 * BarSamples;
+  auto peak = [L](int j) {
+    float p = 0;
+    for (int i = j * 9450; i < j * 9450 + 2000; i++) p = fmaxf(p, fabsf(L[i]));
+    return p;
+  };
+  for (int j = 1; j < 8; j++) EXPECT_GT(peak(j), peak(j - 1) * 1.04f) << j;
+}
+
+// Silence gives silence, with no division by zero. A Nyquist-rate square passes
+// the DC filter almost untouched: left (group 2, then 3) over right (group 1) is the gain.
+TEST_F(SongParts, MasterSilenceAndDucking) {
+  Clear(0, SongFrames), memset(songBuffer, 0x55, SongFrames * 4), MasterMix();
+  EXPECT_EQ(2 * SongFrames, std::count(songBuffer, songBuffer + 2 * SongFrames, 0));
+  for (int i = 0; i < 1000000; i++)
+    trackGroups[i < 500000 ? 2 : 3].left[i] = trackGroups[1].right[i] = i % 2 ? -0.2f : 0.2f;
+  eventLists[ListKick] = {{44100 * 2.2675737e-05f, 544100 * 2.2675737e-05f}, 2};
+  MasterMix();
+  auto gain = [](int i) { return trackGroups[0].left[i] / trackGroups[0].right[i]; };
+  for (auto c : {std::make_pair(44100, 0.3), std::make_pair(544100, 0.72)}) {
+    EXPECT_NEAR(1.0, gain(c.first - 1000), 0.01);
+    EXPECT_NEAR(c.second, gain(c.first + 130), 0.005);
+    EXPECT_NEAR(1.0, gain(c.first + 60000), 0.005);
+  }
+}
+
+// Beat repeat on the second half of bars 23, 47 and 71; tape stop over the
+// last beat of bar 87, read from a copy in group 2.
+TEST_F(SongParts, MasterEditsSitWhereTheyBelong) {
+  Clear(0, SongFrames);
+  uint32_t x = 7;
+  for (int i = 0; i < SongFrames; i++)
+    trackGroups[1].left[i] = 0.3f * Noise(x), trackGroups[1].right[i] = 0.3f * Noise(x);
+  MasterMix();
+  const float *L = trackGroups[0].left, *R = trackGroups[0].right, *sL = trackGroups[2].left;
+  for (int k : {23, 47, 71}) {
+    int base = k * BarSamples + 37800;
+    for (int j = 0; j < BeatSamples; j++) {
+      int m = j < 9450 ? 4725 : 2362;
+      ASSERT_TRUE(L[base + j % m] == L[base + j] && R[base + j % m] == R[base + j]) << k << j;
+    }
+    EXPECT_NE(L[base + BeatSamples % 2362], L[base + BeatSamples]);  // ends with the beat
+    EXPECT_NE(L[base - 1], L[base + 4724]);
+  }
+  const int T = 6633900;
+  EXPECT_TRUE(sL[0] == L[T] && sL[1] == L[T + 1]);  // speed 1 at the start
+  double at = 0;
+  for (int j = 0; j < BeatSamples; at += 1.0 - j++ / 18900.0) {
+    float a = sL[(int)at], b = sL[(int)at + 1];
+    ASSERT_TRUE(L[T + j] >= fminf(a, b) - 1e-6f && L[T + j] <= fmaxf(a, b) + 1e-6f) << j;
+  }
+  EXPECT_NE(L[T + BeatSamples], sL[BeatSamples]);  // bar 88 itself is untouched
 }

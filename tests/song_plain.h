@@ -1,25 +1,9 @@
-// The song job built with the plain loops (KESTRIN_PLAIN_SONG=1) in a shared
-// library of its own, libsong_plain: its names stay inside it, so a test or a
-// bench holds the real job and the plain one side by side in one process.
+// libsong_plain: the song job built with the plain loops (KESTRIN_PLAIN_SONG=1), its names
+// kept inside, so a test or a bench runs it beside the real job in one process.
 #pragma once
-#include "music/instruments.h"
+#include "music/music.h"
 
-struct PlainSong {
-  // The library's own state.
-  TrackGroup* trackGroups;
-  EventList* eventLists;
-  unsigned char* wordNumbers;
-  VoiceControl* voiceControl;
-  short** songBuffer;
-  unsigned char** exeImage;
-  // Its job and voices.
-  void (*resetSong)();
-  void (*songRenderThread)();
-  void (*masterMix)();
-  void (*pad)(int, int, int, const int*, float, float, float, float);
-  void (*chordDrone)(int, int, int, const int*, float);
-  void (*plucks)(int, const PluckNote*, int);
-  void (*leads)(int, const LeadNote*, int);
-  void (*bells)(int, const BellNote*, int);
-};
-extern "C" const PlainSong* PlainSongLibrary();
+// Renders the whole song over the show's bytes; hands out its song, event lists and
+// word numbers unless song is null.
+extern "C" void PlainSong(unsigned char* exe, short** song, EventList** lists,
+                          unsigned char** words);
