@@ -1,11 +1,10 @@
-// The song rendered on Windows equals the Linux render within one step per
-// sample: only the maths libraries differ. The Linux render comes from
-// kestrin-capture over the same program bytes, which the song plays.
+// The song rendered on Windows equals the Linux render (by kestrin-capture
+// over the same program bytes, which the song plays) within one step per
+// sample: only the maths libraries differ.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
-#include <string>
 
 #include "audio/audio.h"
 #include "music/music.h"
@@ -20,10 +19,9 @@ TEST(WindowsSong, EqualsTheLinuxSongWithinOneStepPerSample) {
   ASSERT_EQ(ReadOwnFile("kestrin-show.exe", image, ExeImageBytes), ExeImageBytes);
   exeImage = image;
   SongRenderThread();  // its workers on threads of the Windows layer
-  const short* expected = (const short*)&reference[44];
   long differing = 0;
   for (long i = 0; i < 2L * SongFrames; i++) {
-    int d = songBuffer[i] - expected[i];
+    int d = songBuffer[i] - ((const short*)&reference[44])[i];
     ASSERT_LE(d * d, 1) << "sample " << i / 2 << (i & 1 ? " right" : " left");
     differing += d != 0;
   }
