@@ -94,7 +94,7 @@ foreach(src ${WIN_TEST_SOURCES})
   add_test(NAME win_${name} COMMAND ${name})
   set_tests_properties(win_${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
 endforeach()
-set_tests_properties(win_song_win32_test PROPERTIES FIXTURES_REQUIRED "wine;linux_song")
+set_tests_properties(win_platform_win32_test PROPERTIES FIXTURES_REQUIRED "wine;linux_song")
 
 # End to end on the file a user runs, the packed show, and on its unpacking stub.
 add_test(NAME win_show_e2e_test COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/show_e2e_test.sh

@@ -24,12 +24,10 @@ static Ink InkIn(const Pixels& p, int stride, int x, int y, int w, int h) {
 }
 static Ink Band(const Pixels& p, int i) { return InkIn(p, WordSheetSize, 0, 64 * i, 2048, 64); }
 
-// Every code centred in its own cell, H on the cell's baseline row 97 at an em
-// of 100 (DejaVu Sans Mono on both: the Wine prefix maps Consolas to it);
-// space empty, 127 the exact block, edges antialiased. Drawn over 7s, which
-// drawing must clear.
+// Every code centred in its cell, H on the cell's row 97 and 72 high (DejaVu Sans Mono at
+// an em of 100: Wine's prefix maps Consolas to it), space empty, 127 the exact block.
 TEST(GlyphAtlas, EveryCodeCentredInItsCellSpaceEmpty127TheBlock) {
-  Pixels atlas(AtlasWidth * AtlasHeight, 7);
+  Pixels atlas(AtlasWidth * AtlasHeight, 7);  // which drawing must clear
   ASSERT_NE(DrawGlyphAtlas(atlas.data()).face, nullptr) << "no monospaced face";
   for (int c = 32; c < 127; c++) {
     int x = 64 * ((c - 32) % 16), y = 128 * ((c - 32) / 16);
@@ -50,9 +48,8 @@ TEST(GlyphAtlas, EveryCodeCentredInItsCellSpaceEmpty127TheBlock) {
       << "not antialiased";
 }
 
-// Line i centred in band i, capitals on band row 52, the two "YOU" alike, and
-// the widest card fits, 3 pixels wider per character than the same face
-// unspaced (drawn with the sheet's own face into a strip).
+// Line i centred in band i, capitals on band row 52, the two "YOU" alike, and the widest
+// card fits, 3 pixels wider per character than the sheet's face unspaced, drawn in a strip.
 TEST(WordSheet, LinesCentredInTheirBandsSpacedAndFitting) {
   Pixels words(WordSheetSize * WordSheetSize, 7), plain(WordSheetSize * 64);
   TextSurface p = {plain.data(), WordSheetSize, 64, 0, DrawWordSheet(words.data()).face};

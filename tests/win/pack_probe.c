@@ -2,7 +2,6 @@
    system loader would; prints each failure and its own file as the module
    path names it. No C runtime. -DWITH_TLS and -DWITH_ADDR32 add what packing
    must refuse; -DLIBRARY makes the library beside it (exports by ordinal). */
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #ifdef LIBRARY
 BOOL WINAPI Attach(HINSTANCE module, DWORD reason, LPVOID reserved) { return TRUE; }

@@ -6,11 +6,9 @@ cc=$2
 src=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$build/e2e" && mkdir -p "$build/e2e" && cd "$build/e2e" || exit 1
 fail() { echo "FAIL: $*"; exit 1; }
-for tool in Xvfb xdotool ffmpeg wine; do command -v $tool >/dev/null || fail "$tool missing"; done
 export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" \
   MESA_SHADER_CACHE_DIR="$build/mesa_cache" LIBGL_ALWAYS_SOFTWARE=1
-# A Wine session's desktop takes the display of its first program: wait for
-# any earlier session to end, and end this one with the virtual display.
+# A Wine session's desktop takes its first program's display: a session of our own.
 wineserver -w
 trap 'kill $show $xvfb 2>/dev/null; wineserver -k' EXIT
 Xvfb -displayfd 3 -screen 0 640x360x24 -nolisten tcp 3>display >/dev/null 2>&1 &

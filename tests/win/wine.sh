@@ -7,19 +7,16 @@ shift
 export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 [ $# -gt 0 ] && exec wine "$@"
 [ -f "$WINEPREFIX/kestrin-ready" ] && exit 0
-fail() { echo "FAIL: $*"; exit 1; }
-command -v wine >/dev/null || fail "wine missing (packages wine, wine64: make windows installs them)"
 rm -rf "$WINEPREFIX"
 log=$build/wine-prefix.log
+fail() { echo "FAIL: $* (packages wine, wine64: make windows installs them)"; exit 1; }
 env -u DISPLAY wineboot -i >"$log" 2>&1 || fail "wineboot: $(tail -3 "$log")"
 reg() { wine reg add "$@" /f >>"$log" 2>&1 || fail "wine reg add $*"; }
-# The faces Windows has, as their nearest Linux faces: Consolas is monospaced
-# (Wine's own stand-in would not be), Bahnschrift SemiBold a condensed face.
+# Windows' faces as their nearest Linux faces (Wine's own Consolas would not be
+# monospaced); no audio driver, as on a machine without sound.
 reg 'HKCU\Software\Wine\Fonts\Replacements' /v Consolas /t REG_SZ /d 'DejaVu Sans Mono'
 reg 'HKCU\Software\Wine\Fonts\Replacements' /v 'Bahnschrift SemiBold' /t REG_SZ \
   /d 'DejaVu Sans Condensed'
-# No audio driver, as on a machine without sound: the same on every machine.
 reg 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d ''
 wineserver -w
 touch "$WINEPREFIX/kestrin-ready"
-echo "Wine prefix ready: $WINEPREFIX"
