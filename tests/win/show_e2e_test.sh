@@ -23,7 +23,7 @@ says() {  # TEXT: the program's one line on stderr
 poll() {  # SECONDS CONDITION WHAT: until the condition holds, while the program runs
   for i in $(seq $(($1 * 10))); do
     eval "$2" && return
-    kill -0 $show 2>/dev/null || fail "the program ended early: $(cat err)"
+    if ! kill -0 $show 2>/dev/null; then eval "$2" && return || fail "ended early: $(cat err)"; fi
     sleep 0.1
   done
   eval "fail \"$3 within $1 s\""
@@ -43,8 +43,8 @@ lit() {  # more than $1 of the display's 230,400 pixels lit, counted in $n
 }
 close_box() {  # the message box, a smaller KESTRIN window, closed by Return: status 1
   poll 60 'sized 640x360 !' "no message box"
-  xdotool windowfocus --sync "$window" key Return
-  poll 60 ended "no exit after the message box's OK"
+  # Return until it ends: a box still being drawn may miss the first.
+  poll 60 'ended || { xdotool windowfocus "$window" key Return 2>/dev/null; false; }' "no exit"
   [ $status -eq 1 ] || fail "$1: status $status after the message box"
 }
 
