@@ -77,7 +77,7 @@ target_compile_options(gtest_win PRIVATE -O1)
 set(KESTRIN_LINUX_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH "The Linux build tree")
 set(WINE sh ${CMAKE_SOURCE_DIR}/tests/win/wine.sh ${CMAKE_BINARY_DIR})
 
-add_test(NAME win_prefix COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/wine_prefix.sh ${CMAKE_BINARY_DIR})
+add_test(NAME win_prefix COMMAND ${WINE})
 set_tests_properties(win_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 add_test(NAME win_linux_song
          COMMAND ${KESTRIN_LINUX_BUILD}/kestrin-capture --wav ${CMAKE_BINARY_DIR}/linux-song.wav
@@ -94,18 +94,14 @@ foreach(src ${WIN_TEST_SOURCES})
   add_test(NAME win_${name} COMMAND ${name})
   set_tests_properties(win_${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
 endforeach()
-set_tests_properties(win_song_win32_test PROPERTIES FIXTURES_REQUIRED "wine;linux_song")
+set_tests_properties(win_platform_win32_test PROPERTIES FIXTURES_REQUIRED "wine;linux_song")
 
-# End to end on the file a user runs: the packed show.
+# End to end on the file a user runs, the packed show, and on its unpacking stub.
 add_test(NAME win_show_e2e_test COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/show_e2e_test.sh
-                                        ${CMAKE_BINARY_DIR} kestrin.exe)
-# The unpacking stub and its loader, and damaged packed files.
-add_test(NAME win_pack_test COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win/pack_test.sh
-                                    ${CMAKE_BINARY_DIR} ${CMAKE_C_COMPILER})
-# The first program of a Wine session decides its desktop's display: these
-# tests' sessions are their own, with no other test beside them.
-set_tests_properties(win_show_e2e_test win_pack_test PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
-                     RUN_SERIAL ON)
+                                        ${CMAKE_BINARY_DIR} ${CMAKE_C_COMPILER})
+# The first program of a Wine session decides its desktop's display: this
+# test's session is its own, with no other test beside it.
+set_tests_properties(win_show_e2e_test PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600 RUN_SERIAL ON)
 add_test(NAME win_size_test COMMAND sh ${CMAKE_SOURCE_DIR}/tests/size_test.sh ${CMAKE_BINARY_DIR} .exe)
 
 # Every Windows test belongs to the platform area (dev/mutants.py).

@@ -1,11 +1,12 @@
-/* A Windows program that checks, from the inside, that the unpacking loader
-   set it up as the system loader would. One line per check, then its stack
-   size and its own file as read through the module path; returns (not
-   ExitProcess) 0 when all pass. -DWITH_TLS and -DWITH_ADDR32 add what the
-   pack script must refuse. No C runtime. */
-#define WIN32_LEAN_AND_MEAN
+/* Checks from the inside that the unpacking loader set this program up as the
+   system loader would; prints each failure and its own file as the module
+   path names it. No C runtime. -DWITH_TLS and -DWITH_ADDR32 add what packing
+   must refuse; -DLIBRARY makes the library beside it (exports by ordinal). */
 #include <windows.h>
-
+#ifdef LIBRARY
+BOOL WINAPI Attach(HINSTANCE module, DWORD reason, LPVOID reserved) { return TRUE; }
+int Twice(int x) { return 2 * x; }
+#else
 __declspec(dllimport) int Twice(int); /* imported by ordinal only */
 extern IMAGE_DOS_HEADER __ImageBase;
 
@@ -13,7 +14,6 @@ static int Square(int x) { return x * x; }
 static int (*const square[])(int) = {Square}; /* right once relocated */
 static int counter = 5;                       /* initialised data */
 static unsigned char zeros[100000];           /* uninitialised data */
-
 #ifdef WITH_TLS
 static void NTAPI OnThread(PVOID module, DWORD reason, PVOID reserved) {}
 ULONG _tls_index;
@@ -30,43 +30,37 @@ static DWORD Protection(const void* at) {
   return info.Protect;
 }
 
+static char line[MAX_PATH + 80];
+static DWORD failures, n;
+static void Say(int length) { WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, length, &n, 0); }
+static void Check(int ok, const char* what) {
+  if (!ok) failures++, Say(wsprintfA(line, "FAIL %s\n", what));
+}
+
 DWORD Main(void) {
   ULONG_PTR base = (ULONG_PTR)&__ImageBase, low, high;
-  IMAGE_NT_HEADERS64* nt = (IMAGE_NT_HEADERS64*)(base + __ImageBase.e_lfanew);
+  DWORD64 unwindBase = 0;
   volatile int first = 0; /* so the pointer is read from constant data */
-  int zeroed = 1, failures = 0;
+  int zeroed = 1;
   for (int i = 0; i < (int)sizeof zeros; i++) zeroed &= !zeros[i];
   zeros[0] = ++counter;
   DWORD data = Protection(&counter); /* the system loader maps it copy-on-write */
-  DWORD64 unwindBase = 0;
-  struct {
-    const char* what;
-    int ok;
-  } checks[] = {
-      {"relocated: a pointer in constant data", square[first](3) == 9},
-      {"away from its preferred base, which the packed file holds",
-       base != nt->OptionalHeader.ImageBase},
-      {"import by ordinal", Twice(21) == 42},
-      {"data zeroed, kept and writable", zeroed && zeros[0] == 6},
-      {"code pages execute and read only", Protection(Square) == PAGE_EXECUTE_READ},
-      {"constant pages read only", Protection(square) == PAGE_READONLY},
-      {"data pages read and write", data == PAGE_READWRITE || data == PAGE_WRITECOPY},
-      {"unwind data registered",
-       RtlLookupFunctionEntry((DWORD64)Main, &unwindBase, 0) && unwindBase == base},
-  };
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  char line[MAX_PATH + 80], path[MAX_PATH];
-  DWORD n;
-  for (int i = 0; i < (int)(sizeof checks / sizeof *checks); i++) {
-    n = wsprintfA(line, "%s %s\n", checks[i].ok ? "ok  " : "FAIL", checks[i].what);
-    WriteFile(out, line, n, &n, 0);
-    failures += !checks[i].ok;
-  }
   GetCurrentThreadStackLimits(&low, &high);
+  Check(square[first](3) == 9, "relocated: a pointer in constant data");
+  Check(base != ((IMAGE_NT_HEADERS64*)(base + __ImageBase.e_lfanew))->OptionalHeader.ImageBase,
+        "away from its preferred base, which the packed file holds");
+  Check(Twice(21) == 42, "import by ordinal");
+  Check(zeroed && zeros[0] == 6, "data zeroed, kept and writable");
+  Check(Protection(Square) == PAGE_EXECUTE_READ, "code pages execute and read only");
+  Check(Protection(square) == PAGE_READONLY, "constant pages read only");
+  Check(data == PAGE_READWRITE || data == PAGE_WRITECOPY, "data pages read and write");
+  Check(RtlLookupFunctionEntry((DWORD64)Main, &unwindBase, 0) && unwindBase == base,
+        "unwind data registered");
+  Check(high - low == 3 << 20, "the 3 MiB stack it asked for");
+  char path[MAX_PATH];
   GetModuleFileNameA(0, path, MAX_PATH);
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
-  n = wsprintfA(line, "stack %lu\nfile %s %lu\n", (unsigned long)(high - low), path,
-                GetFileSize(file, 0));
-  WriteFile(out, line, n, &n, 0);
+  Say(wsprintfA(line, "file %s %lu\n", path, GetFileSize(file, 0)));
   return failures ? 2 : 0;
 }
+#endif

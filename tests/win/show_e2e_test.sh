@@ -1,84 +1,124 @@
-# The Windows show under Wine as a user starts it, on a virtual X display with
-# Mesa's software renderer and no audio device. Below OpenGL 4.3 it names what
-# is missing on stderr and in a message box, then exits with status 1.
-# Otherwise its window covers the display, the loading display is drawn, show
-# frames follow without audio (saying so in one line), and Escape ends it with
-# status 0. usage: show_e2e_test.sh BUILD_DIR [PROGRAM] (default kestrin-show.exe;
-# with the prefix of wine_prefix.sh)
-build=$1
-program=${2:-kestrin-show.exe}
+# The packed Windows show under Wine as a user starts it, on a virtual display
+# with Mesa's software renderer and no audio device, and the unpacking stub
+# behind it. usage: show_e2e_test.sh BUILD_DIR CC (after wine.sh BUILD_DIR)
+build=$(cd "$1" && pwd)
+cc=$2
+src=$(cd "$(dirname "$0")/../.." && pwd)
+rm -rf "$build/e2e" && mkdir -p "$build/e2e" && cd "$build/e2e" || exit 1
 fail() { echo "FAIL: $*"; exit 1; }
-for tool in Xvfb xdotool ffmpeg wine; do command -v $tool >/dev/null || fail "$tool missing"; done
-work=$(mktemp -d)
-export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" \
   MESA_SHADER_CACHE_DIR="$build/mesa_cache" LIBGL_ALWAYS_SOFTWARE=1
-# A Wine session's desktop takes the display of its first program: wait for
-# any earlier session to end, and end this one with the virtual display.
+# A Wine session's desktop takes its first program's display: a session of our own.
 wineserver -w
-trap 'kill $show $xvfb 2>/dev/null; wineserver -k; rm -rf "$work"' EXIT
-Xvfb -displayfd 3 -screen 0 640x360x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+trap 'kill $show $xvfb 2>/dev/null; wineserver -k' EXIT
+Xvfb -displayfd 3 -screen 0 640x360x24 -nolisten tcp 3>display >/dev/null 2>&1 &
 xvfb=$!
-for i in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+for i in $(seq 100); do [ -s display ] && break; sleep 0.1; done
+export DISPLAY=:$(cat display)
 
-start() { "$@" wine "$build/$program" >/dev/null 2>"$work/err" & show=$!; }
-alive() { kill -0 $show 2>/dev/null || fail "the show ended early: $(cat "$work/err")"; }
-said() { grep '^kestrin:' "$work/err"; }
-# Sets $window to the window titled KESTRIN whose size is $1 (or is not, with !).
-await_window() {
-  for i in $(seq 600); do
-    for window in $(xdotool search --name '^KESTRIN$' 2>/dev/null); do
-      size=$(xdotool getwindowgeometry "$window" 2>/dev/null | sed -n 's/ *Geometry: //p')
-      [ -n "$size" ] && [ "$size" $2= "$1" ] && return
-    done
-    alive
+start() { "$@" >/dev/null 2>err & show=$!; }
+says() {  # TEXT: the program's one line on stderr
+  [ "$(grep -c '^kestrin:' err)" -eq 1 ] && grep -q "^kestrin: $1" err || fail "not \"$1\": $(cat err)"
+}
+poll() {  # SECONDS CONDITION WHAT: until the condition holds, while the program runs
+  for i in $(seq $(($1 * 10))); do
+    eval "$2" && return
+    if ! kill -0 $show 2>/dev/null; then eval "$2" && return || fail "ended early: $(cat err)"; fi
     sleep 0.1
   done
-  fail "no window titled KESTRIN ($2$1) within a minute"
+  eval "fail \"$3 within $1 s\""
 }
-await_exit() {
-  for i in $(seq 300); do kill -0 $show 2>/dev/null || break; sleep 0.2; done
-  kill -0 $show 2>/dev/null && fail "the show did not end within a minute of $1"
-  wait $show
-  status=$?
-}
-# Lit pixels of the display, polled up to 2 minutes until above $1.
-await_lit() {
-  for i in $(seq 600); do
-    n=$(ffmpeg -loglevel error -f x11grab -video_size 640x360 -i $DISPLAY -frames:v 1 \
-      -f rawvideo -pix_fmt gray - | tr -d '\000' | wc -c)
-    [ "$n" -gt $1 ] && return
-    alive
-    sleep 0.2
+ended() { kill -0 $show 2>/dev/null && return 1; wait $show; status=$?; }
+sized() {  # SIZE [!]: sets $window to a window titled KESTRIN of that size (or not)
+  for window in $(xdotool search --name '^KESTRIN$' 2>/dev/null); do
+    size=$(xdotool getwindowgeometry "$window" 2>/dev/null | sed -n 's/ *Geometry: //p')
+    [ -n "$size" ] && [ "$size" $2= "$1" ] && return
   done
-  fail "$2 within 2 minutes: $n of 230400 pixels lit"
+  return 1
+}
+lit() {  # more than $1 of the display's 230,400 pixels lit, counted in $n
+  n=$(ffmpeg -loglevel error -f x11grab -video_size 640x360 -i $DISPLAY -frames:v 1 \
+    -f rawvideo -pix_fmt gray - | tr -d '\000' | wc -c)
+  [ "$n" -gt $1 ]
+}
+close_box() {  # the message box, a smaller KESTRIN window, closed by Return: status 1
+  poll 60 'sized 640x360 !' "no message box"
+  # Return until it ends: a box still being drawn may miss the first.
+  poll 60 'ended || { xdotool windowfocus "$window" key Return 2>/dev/null; false; }' "no exit"
+  [ $status -eq 1 ] || fail "$1: status $status after the message box"
 }
 
-# 1. Below OpenGL 4.3: the line, then the box once the show's window is gone.
-start env MESA_GL_VERSION_OVERRIDE=3.3
-await_window 640x360 !
-[ "$(said | wc -l)" -eq 1 ] && said | grep -q '^kestrin: needs OpenGL 4\.3; the driver offers 3\.3' ||
-  fail "expected one line naming OpenGL 4.3: $(cat "$work/err")"
-xdotool windowfocus --sync "$window" key Return
-await_exit "the message box's OK"
-[ $status -eq 1 ] || fail "below OpenGL 4.3 the show exited with $status, not 1"
-echo "below OpenGL 4.3: $(said), in a $size message box too; status 1"
+# The stub loads a probe linked at the stub's own base (taken when it runs),
+# importing by ordinal from a library beside it; it checks itself inside.
+probe() {
+  $cc -Os -nostdlib -e Main -mconsole -o "$@" "$src/tests/win/pack_probe.c" libordinal.a \
+    -lkernel32 -luser32
+}
+printf 'LIBRARY pack_win_ordinal.dll\nEXPORTS\nTwice @7 NONAME\n' >ordinal.def
+$cc -shared -nostdlib -DLIBRARY -e Attach -o pack_win_ordinal.dll "$src/tests/win/pack_probe.c" \
+  ordinal.def -Wl,--out-implib,libordinal.a || exit 1
+probe probe.exe -Wl,--image-base,0x140000000 -Xlinker --stack -Xlinker 3145728 || exit 1
+sh "$src/gpu/pack_show_win.sh" $cc probe.exe packed.exe || exit 1
+wine packed.exe >out 2>&1 || fail "the packed probe, status $?: $(cat out)"
+grep -q "^file .*packed.exe $(stat -c %s packed.exe)$" out || fail "not the packed file: $(cat out)"
 
-# 2. The show. The loading display lights part of the screen, show frames
-# (floor and sky) all but a few pixels.
-start env
-await_window 640x360
-await_lit 2000 "no loading display"
+# A damaged payload (the probe's first, middle and last byte, the show's): status
+# 1 and one line naming the file; with no stderr, as from the desktop, a box.
+damage() {  # PACKED OFFSET: damaged.exe, a copy with that payload byte changed
+  at=$(LC_ALL=C grep -obUaP "$(od -An -tx1 -N12 "$1.lzma" | sed 's/ /\\x/g')" "$1")
+  cp "$1" damaged.exe
+  printf '\125' | dd of=damaged.exe bs=1 seek=$((${at%%:*} + $2)) conv=notrunc 2>/dev/null
+}
+bytes=$(stat -c %s packed.exe.lzma)
+for damaged in "packed.exe 0" "packed.exe $((bytes / 2))" "packed.exe $((bytes - 1))" \
+  "$build/kestrin.exe $(($(stat -c %s "$build/kestrin.exe.lzma") / 2))"; do
+  damage $damaged
+  wine damaged.exe >out 2>err
+  status=$?
+  [ $status -eq 1 ] && [ ! -s out ] && [ "$(wc -l <err)" -eq 1 ] &&
+    grep -q 'damaged.exe: damaged file' err || fail "$damaged: $status $(cat err)"
+done
+wine damaged.exe >/dev/null 2>&- &
+show=$!
+close_box "a damaged file"
+
+# Refused when packing, with the reason. This linker leaves delayed imports to
+# the program; others fill in directory 13 (240 bytes into the PE header).
+printf '1 RCDATA { "x" }\n' >resource.rc
+x86_64-w64-mingw32-windres resource.rc -O coff -o resource.o
+cp probe.exe delayed.exe
+printf '\000\020\000\000\100\000\000\000' | dd of=delayed.exe bs=1 conv=notrunc 2>/dev/null \
+  seek=$(($(od -An -tu4 -j60 -N4 delayed.exe) + 240))
+while IFS='|' read -r file flags reason; do
+  [ -z "$flags" ] || probe $file $flags
+  sh "$src/gpu/pack_show_win.sh" $cc $file refused.exe 2>err && fail "$file was packed"
+  grep -q "$reason" err && [ ! -e refused.exe ] || fail "$file: $(cat err)"
+done <<EOF
+tls.exe|-DWITH_TLS|thread-local storage or TLS callbacks
+addr32.exe|-DWITH_ADDR32 -Wl,--image-base,0x10000000|types the loader does not apply: HIGHLOW
+resources.exe|resource.o|resources
+fixed.exe|-Wl,--disable-reloc-section|relocations stripped
+delayed.exe||delayed imports
+pack_win_ordinal.dll||a DLL
+EOF
+echo "unpacking stub: ok"
+
+# Below OpenGL 4.3: one line naming it, then a box once the window is gone.
+start env MESA_GL_VERSION_OVERRIDE=4.2 wine "$build/kestrin.exe"
+close_box "below OpenGL 4.3"
+says 'needs OpenGL 4\.3; the driver offers 4\.2'
+
+# The show covers the display; its loading display lights part of it, show
+# frames (floor and sky) all but a few pixels; without audio it says so in
+# one line; Escape at once (each frame is slow here) ends it with status 0.
+start wine "$build/kestrin.exe"
+poll 60 'sized 640x360' "no window titled KESTRIN covering the display"
+poll 120 'lit 2000' 'no loading display ($n pixels lit)'
 [ "$n" -lt 115200 ] || fail "the first picture is no loading display: $n pixels lit"
-echo "loading display: $n of 230400 pixels lit"
-await_lit 207360 "no show frame"
-echo "show frame: $n of 230400 pixels lit"
-# Escape at once: until the simulation's catch-up is bounded per frame, each
-# frame under the software renderer takes longer than the one before.
+poll 120 'lit 207360' 'no show frame ($n pixels lit)'
 xdotool windowfocus --sync "$window" keydown Escape
-await_exit Escape
+poll 60 ended "no exit after Escape"
 xdotool keyup Escape
-[ $status -eq 0 ] || fail "after Escape the show exited with $status: $(cat "$work/err")"
-[ "$(said | wc -l)" -eq 1 ] && said | grep -q '^kestrin: no audio device (.*), playing silent on the wall clock$' ||
-  fail "expected the one no-audio line: $(cat "$work/err")"
-echo "ok: $(said)"
+[ $status -eq 0 ] || fail "after Escape the show exited with $status: $(cat err)"
+says 'no audio device (.*), playing silent on the wall clock$'
+echo ok
