@@ -63,22 +63,20 @@ TEST_F(Frame, StreaksProjectAndReflectOnlyAboveScale04) {
 // when the viewer switches it on in play), passing it through where no splat
 // lands. Every frame is finite, lit, and leaves blending off and additive.
 TEST_F(Frame, TrailsAndLiquidOnlyInTheirBars) {
-  const struct {
-    double bar;
-    float play;
-    int viewer, persist, liquid;
-  } cases[] = {{17.5, -1, 0, 1, 0}, {23.9, -1, 0, 1, 0}, {24.1, -1, 0, 0, 1}, {26.1, -1, 0, 0, 0},
-               {48.1, -1, 0, 0, 1}, {56.5, -1, 0, 0, 1}, {66.5, -1, 0, 0, 0}, {74.5, -1, 0, 1, 0},
-               {83.9, -1, 0, 0, 1}, {84.1, -1, 0, 0, 0}, {10.5, 13, 0, 1, 0}, {10.5, 21, 0, 1, 0},
-               {10.5, 3, 1, 0, 1},  {10.5, 3, 0, 0, 0},  {10.5, -1, 1, 0, 0}};
   const float sentinel[4] = {-5, -5, -5, -5};
   const int w = Width / 2, h = Height / 2;
-  for (auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "bar " << c.bar << " play " << c.play);
-    U[7][0] = c.play, liquidOn = c.viewer;
+  const std::tuple<double, float, int, int, int> cases[] = {
+      // bar, play, viewer, persists, liquefies
+      {17.5, -1, 0, 1, 0}, {23.9, -1, 0, 1, 0}, {24.1, -1, 0, 0, 1}, {26.1, -1, 0, 0, 0},
+      {48.1, -1, 0, 0, 1}, {56.5, -1, 0, 0, 1}, {66.5, -1, 0, 0, 0}, {74.5, -1, 0, 1, 0},
+      {83.9, -1, 0, 0, 1}, {84.1, -1, 0, 0, 0}, {10.5, 13, 0, 1, 0}, {10.5, 21, 0, 1, 0},
+      {10.5, 3, 1, 0, 1},  {10.5, 3, 0, 0, 0},  {10.5, -1, 1, 0, 0}};
+  for (auto [bar, play, viewer, persists, liquefies] : cases) {
+    SCOPED_TRACE(testing::Message() << "bar " << bar << " play " << play);
+    U[7][0] = play, liquidOn = viewer;
     PlaceBall(-0.2f, 0.6f, 4);
     glClearTexImage(targetTextures[1], 0, GL_RGBA, GL_FLOAT, sentinel);
-    RenderFrame(c.bar * BarSeconds, 0.5f);
+    RenderFrame(bar * BarSeconds, 0.5f);
     for (int t : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11}) {
       std::vector<float> v = ReadTarget(t, t == 9 ? 1 : 4);
       EXPECT_TRUE(std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x); })) << t;
@@ -87,13 +85,12 @@ TEST_F(Frame, TrailsAndLiquidOnlyInTheirBars) {
     std::vector<float> first = ReadTarget(11, 4), scene = ReadTarget(0, 4),
                        liquid = ReadTarget(1, 4), depth = ReadTarget(9, 1);
     PlaceBall(Floor - 1, 0.5f, 1);  // below the floor: nothing drawn, not even mirrored
-    RenderFrame(c.bar * BarSeconds, 0.5f);
+    RenderFrame(bar * BarSeconds, 0.5f);
     std::vector<float> second = ReadTarget(11, 4);
-    GLint blend[4] = {glIsEnabled(GL_BLEND)};
-    glGetIntegerv(GL_BLEND_SRC_RGB, &blend[1]), glGetIntegerv(GL_BLEND_DST_RGB, &blend[2]);
-    glGetIntegerv(GL_BLEND_EQUATION_RGB, &blend[3]);
-    EXPECT_EQ(std::vector<GLint>(blend, blend + 4),
-              (std::vector<GLint>{GL_FALSE, GL_ONE, GL_ONE, GL_FUNC_ADD}));
+    GLint src, dst, add;
+    glGetIntegerv(GL_BLEND_SRC_RGB, &src), glGetIntegerv(GL_BLEND_DST_RGB, &dst);
+    glGetIntegerv(GL_BLEND_EQUATION_RGB, &add);
+    EXPECT_TRUE(!glIsEnabled(GL_BLEND) && src == GL_ONE && dst == GL_ONE && add == GL_FUNC_ADD);
     double a = 0, b = 0;  // in the area only: older frames leave texels outside
     int untouched = 0, covered = 0, unshaded = 0, changed = 0;
     for (int y = 0; y < h; y++)
@@ -104,9 +101,9 @@ TEST_F(Frame, TrailsAndLiquidOnlyInTheirBars) {
         covered += splat, unshaded += splat && same, changed += !splat && !same;
       }
     ASSERT_GT(a, 1.0);
-    EXPECT_TRUE(c.persist ? std::fabs(b / a - 0.88) < 0.005 : b == 0) << b / a;
-    EXPECT_EQ(untouched, c.liquid ? 0 : w * h);
-    if (c.liquid)
+    EXPECT_TRUE(persists ? std::fabs(b / a - 0.88) < 0.005 : b == 0) << b / a;
+    EXPECT_EQ(untouched, liquefies ? 0 : w * h);
+    if (liquefies)
       EXPECT_TRUE(covered > 30 && unshaded < covered / 10 && changed == 0)
           << covered << " " << unshaded << " " << changed;
   }
@@ -144,12 +141,9 @@ static Image Composite(float bar, int row, float word, float wage) {
 // end titles, in the middle otherwise; end-title rows 24, 25 and 27 in turn
 // from bar 88, row 28 in bar 91, and nothing of them from bar 92 on.
 TEST_F(Frame, GlitchCaptionsAndEndTitlesOnlyInTheirBars) {
-  const float none = 9, anywhere = 5;  // for cy, the mean height of the change (-1 bottom, 1 top)
-  const struct {
-    float bar;
-    int row;  // of the word sheet, lit
-    float word, wage, cy;
-  } cases[] = {
+  const float none = 9, anywhere = 5;  // where the change lies: -1 bottom .. 1 top
+  // bar, the row of the word sheet lit, word, word age, height
+  const std::tuple<float, int, float, float, float> cases[] = {
       {23.45f, -1, -1, 99, none},    {23.52f, -1, -1, 99, anywhere}, {23.7f, -1, -1, 99, anywhere},
       {23.76f, -1, -1, 99, none},    {47.6f, -1, -1, 99, anywhere},  {71.6f, -1, -1, 99, anywhere},
       {71.8f, -1, -1, 99, none},     {22.6f, -1, -1, 99, none},      {95.6f, -1, -1, 99, none},
@@ -158,22 +152,21 @@ TEST_F(Frame, GlitchCaptionsAndEndTitlesOnlyInTheirBars) {
       {87.5f, 24, -1, 99, none},     {88.5f, 24, -1, 99, anywhere},  {89.5f, 25, -1, 99, anywhere},
       {89.5f, 27, -1, 99, none},     {90.5f, 27, -1, 99, anywhere},  {90.5f, 24, -1, 99, none},
       {91.5f, 28, -1, 99, anywhere}, {92.0f, 28, -1, 99, none},      {93.5f, 24, -1, 99, none}};
-  for (auto& c : cases) {
-    SCOPED_TRACE(testing::Message()
-                 << "bar " << c.bar << " row " << c.row << " word " << c.word << " age " << c.wage);
-    Image image = Composite(c.bar, c.row, c.word, c.wage);
-    Image base = Composite(c.row < 0 ? std::floor(c.bar) + 0.3f : c.bar, -1, -1, 99);
+  for (auto [bar, row, word, wage, height] : cases) {
+    SCOPED_TRACE(testing::Message() << "bar " << bar << " row " << row << " word " << word);
+    Image image = Composite(bar, row, word, wage);
+    Image base = Composite(row < 0 ? std::floor(bar) + 0.3f : bar, -1, -1, 99);
     int n = 0;
-    double cy = 0;
+    double cy = 0;  // the mean height of the change
     for (size_t i = 0; i < image.size(); i += 4) {
       int d = 0;
       for (size_t k : {i, i + 1, i + 2}) d = std::max(d, std::abs(image[k] - base[k]));
       if (d > 8) n++, cy += ((i / 4 / Width + 0.5) * 2 - Height) / Height;
     }
-    if (c.cy == none) EXPECT_EQ(n, 0);
-    if (c.cy != none)
-      EXPECT_GT(n, c.row < 0 ? Width * Height / 20 : c.row < 24 ? 100 : Width * Height / 50);
-    if (c.cy != none && c.cy != anywhere) EXPECT_NEAR(cy / n, c.cy, 0.03);
+    if (height == none) EXPECT_EQ(n, 0);
+    if (height != none)
+      EXPECT_GT(n, row < 0 ? Width * Height / 20 : row < 24 ? 100 : Width * Height / 50);
+    if (height != none && height != anywhere) EXPECT_NEAR(cy / n, height, 0.03);
   }
 }
 

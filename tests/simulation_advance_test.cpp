@@ -22,41 +22,36 @@ class Advance : public ::testing::Test {
 TEST_F(Advance, ResetsWhereDueThenContiguousSubStepsOfAtMostTheMaximum) {
   const double bar = BarSeconds, none = -1;
   const int all = StepsUnbounded;
-  const struct {
-    double from, to, maxStep, resetAt;
-    int limit, steps;  // sub-steps after the reset
-  } cases[] = {
-      {-1, 0, 1, 0, all, 0},            // the warm-up: the exe field
-      {5, 5, 0.05, none, all, 0},       // a paused clock runs nothing
-      {1.0, 1.22, 0.05, none, all, 5},  // the last sub-step 0.02
-      {2.0, 9.0, 1.0, none, all, 7},
+  // from, to, the largest sub-step, where a reset lands, the bound, the sub-steps after it
+  const std::tuple<double, double, double, double, int, int> cases[] = {
+      {-1, 0, 1, 0, all, 0},                               // the warm-up: the exe field
+      {5, 5, 0.05, none, all, 0},                          // a paused clock runs nothing
+      {1.0, 1.22, 0.05, none, all, 5},                     // the last sub-step 0.02
       {23.98 * bar, 24.02 * bar, 0.05, 24 * bar, all, 1},  // into the first drop
       {47.99 * bar, 48 * bar, 0.05, 48 * bar, all, 0},     // exactly on the section start
       {71.9 * bar, 80 * bar, 0.05, 72 * bar, all, 275},    // a stall across a section start
       {10.0, 5.0, 0.05, 0, all, 100},                      // backwards: replay from the start
       {50 * bar, 30 * bar, 0.05, 24 * bar, all, 206},      // ... or from the section's start
       {1.0, 1.22, 0.05, none, 5, 5},                       // bounded: exactly the bound
-      {1.0, 1.22, 0.05, none, 4, 4},
-      {1.0, 3.0, 0.05, none, 1, 1},
-      {71.9 * bar, 80 * bar, 0.05, 72 * bar, 3, 2},
-      {23.98 * bar, 30 * bar, 0.05, 24 * bar, 1, 0},  // the reset alone
-  };
-  for (auto& k : cases) {
-    SCOPED_TRACE(testing::Message() << k.from << " to " << k.to << " limit " << k.limit);
-    simTime = k.from, ends.clear(), sizes.clear();
-    int ran = AdvanceSimulation(k.to, k.maxStep, k.limit), reset = k.resetAt != none;
+      {1.0, 3.0, 0.05, none, 1, 1},                        // the newest sub-step only
+      {71.9 * bar, 80 * bar, 0.05, 72 * bar, 3, 2},        // the reset counts
+      {23.98 * bar, 30 * bar, 0.05, 24 * bar, 1, 0}};      // the reset alone
+  for (auto [from, to, maxStep, resetAt, limit, steps] : cases) {
+    SCOPED_TRACE(testing::Message() << from << " to " << to << " limit " << limit);
+    simTime = from, ends.clear(), sizes.clear();
+    int ran = AdvanceSimulation(to, maxStep, limit), reset = resetAt != none;
     ASSERT_EQ(ran, (int)ends.size());
-    ASSERT_EQ(ran, k.steps + reset);
-    if (reset) EXPECT_TRUE(sizes[0] == 0 && std::fabs(ends[0] - k.resetAt) < 1e-9) << ends[0];
-    if (ran > reset && k.limit == all)  // nothing dropped: on from the reset or the start
-      EXPECT_NEAR(ends[reset] - sizes[reset], reset ? k.resetAt : k.from, 1e-9);
+    ASSERT_EQ(ran, steps + reset);
+    if (reset) EXPECT_TRUE(sizes[0] == 0 && std::fabs(ends[0] - resetAt) < 1e-9) << ends[0];
+    if (ran > reset && limit == all)  // nothing dropped: on from the reset or the start
+      EXPECT_NEAR(ends[reset] - sizes[reset], reset ? resetAt : from, 1e-9);
     for (int s = reset; s < ran; s++) {
-      EXPECT_TRUE(sizes[s] > 0 && sizes[s] <= k.maxStep + 1e-9) << s;
-      if (s + 1 < ran) EXPECT_NEAR(sizes[s], k.maxStep, 1e-9) << s;
+      EXPECT_TRUE(sizes[s] > 0 && sizes[s] <= maxStep + 1e-9) << s;
+      if (s + 1 < ran) EXPECT_NEAR(sizes[s], maxStep, 1e-9) << s;
       if (s > reset) EXPECT_NEAR(ends[s] - sizes[s], ends[s - 1], 1e-9) << s;
     }
-    if (ran > reset) EXPECT_EQ(ends.back(), k.to);
-    EXPECT_EQ(simTime, k.to);
+    if (ran > reset) EXPECT_EQ(ends.back(), to);
+    EXPECT_EQ(simTime, to);
   }
 }
 

@@ -1,6 +1,5 @@
 // The simulation step and the formations on all 1,048,576 particles: buffers
 // written per case, the real programs dispatched, the buffers read back.
-#include <algorithm>
 #include <cstring>
 #include <numeric>
 #include <set>
@@ -17,9 +16,8 @@ static V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 static V3 operator*(V3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
 static float Dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 static float Len(V3 a) { return std::sqrt(Dot(a, a)); }
-static V3 At(const std::vector<float>& b, size_t i) {
-  return {b[4 * i], b[4 * i + 1], b[4 * i + 2]};
-}
+using Buffer = std::vector<float>;
+static V3 At(const Buffer& b, uint32_t i) { return {b[4 * i], b[4 * i + 1], b[4 * i + 2]}; }
 static V3 Unspin(V3 q, float t) {  // undoes the final spin, which turns (x, z) by 0.3 t
   float c = std::cos(0.3f * t), s = std::sin(0.3f * t);
   return {q.x * c - q.z * s, q.y, q.x * s + q.z * c};
@@ -40,21 +38,21 @@ static std::pair<float, float> Span(F f) {
   return {lo, hi};
 }
 template <class F>
-static void PlaceEach(F at, V3 v = {0, 0, 0}) {  // P from at(i), lit; every V = v
-  std::vector<float> p(N * 4), u(N * 4);
+static void PlaceEach(F at, V3 v = {}) {  // P from at(i), lit; every V = v
+  Buffer p(N * 4), u(N * 4);
   for (uint32_t i = 0; i < N; i++) {
     V3 a = at(i);
     memcpy(&p[4 * i], &a, 12), memcpy(&u[4 * i], &v, 12), p[4 * i + 3] = 1;
   }
   WriteBuffer(0, p), WriteBuffer(1, u);
 }
-static void Place(V3 p, V3 v = {0, 0, 0}) {
+static void Place(V3 p, V3 v = {}) {
   PlaceEach([=](uint32_t) { return p; }, v);
 }
 static void StepAt(double bar, double dt = 0.05) { SimulateStep(bar * BarSeconds, dt, 0); }
 // From beyond the snap distance one step puts every particle on its target:
 // at rest and without a streak (Q = P).
-static std::vector<float> Targets(double bar) {
+static Buffer Targets(double bar) {
   Place({100, 100, 100});
   StepAt(bar);
   auto p = ReadBuffer(0), v = ReadBuffer(1), q = ReadBuffer(2);
@@ -191,11 +189,8 @@ static float Grid(uint32_t c) { return (c - 512.0f) / 512 * 7; }
 
 // Every value of a measure over the targets within [lo, hi], the largest at least reach.
 TEST_F(Step, FormationsKeepTheirShapes) {
-  const struct {
-    double bar;
-    float (*measure)(V3 q, uint32_t i);
-    float lo, hi, reach;
-  } cases[] = {
+  // bar, measure, lo, hi, reach
+  const std::tuple<double, float (*)(V3, uint32_t), float, float, float> cases[] = {
       {2.5, Radius, 1.597f, 1.803f, 1.78f},      // sphere: radius 1.7, wobbling 6 %
       {24.5, Radius, 2.759f, 2.761f, 2.759f},    // mandelbulb from far: its bounding sphere
       {64.5, Radius, 2.1999f, 2.3801f, 2.379f},  // earth: ground and air shells
@@ -214,31 +209,33 @@ TEST_F(Step, FormationsKeepTheirShapes) {
        0, 1e-5f, 0},
       {40.5, [](V3 q, uint32_t) { return std::fabs(q.y + 1.5f); }, 0, 0.5001f, 0},
   };
-  std::vector<float> p, tunnel;
-  for (auto& k : cases) {
-    if (&k == cases || k.bar != (&k)[-1].bar) p = Targets(k.bar);
-    if (k.bar == 28.5) tunnel = p;
-    auto [lo, hi] = SPAN(k.measure(At(p, i), i));
-    EXPECT_TRUE(lo >= k.lo && hi <= k.hi && hi >= k.reach) << k.bar << ": " << lo << " " << hi;
+  Buffer p, tunnel;
+  double last = 0;
+  for (auto [bar, measure, lo, hi, reach] : cases) {
+    if (bar != last) p = Targets(last = bar);
+    if (bar == 28.5) tunnel = p;
+    auto [low, high] = SPAN(measure(At(p, i), i));
+    EXPECT_TRUE(low >= lo && high <= hi && high >= reach) << bar << ": " << low << " " << high;
   }
   U[7][0] = 40;  // a number without a rule of its own: the tunnel
   EXPECT_EQ(Targets(28.5), tunnel);
 }
 
 TEST_F(Step, FractalsKeepTheirHoles) {
+  // Sierpinski: particle 0 on the outermost corner, breathing.
   float t = 12.5 * BarSeconds, c = std::cos(0.6f), s = std::sin(0.6f),
         r = 2 + 0.1f * std::sin(2 * t);
-  auto p = Targets(12.5);  // sierpinski: particle 0 on the outermost corner, breathing
-  EXPECT_LT(Len(Unspin(At(p, 0), t) - V3{r * (c + s), r * (c - s), r}), 1e-4f);
-  t = 72.5 * BarSeconds,
-  p = Targets(72.5);  // menger: no cell at a face or body centre at any level
-  std::set<int> first;
+  EXPECT_LT(Len(Unspin(At(Targets(12.5), 0), t) - V3{r * (c + s), r * (c - s), r}), 1e-4f);
+  // Menger: no cell at a face or body centre at any level.
+  t = 72.5 * BarSeconds;
+  auto p = Targets(72.5);
+  std::set<int> first;  // the first-level cells used
   auto bad = [&](uint32_t i) {
     V3 q = Unspin(At(p, i), t) * (1 / 1.6f);
     int n = 0;
     for (float level = 0, size = 1; level < 4; level++, size /= 3) {
       V3 o = {std::round(q.x / size), std::round(q.y / size), std::round(q.z / size)};
-      if (!level) first.insert((int)(o.x * 9 + o.y * 3 + o.z));
+      if (!level) first.insert(o.x * 9 + o.y * 3 + o.z);
       n += (o.x == 0) + (o.y == 0) + (o.z == 0) > 1 || std::max({o.x, o.y, o.z}) > 1 ||
            std::min({o.x, o.y, o.z}) < -1;
       q = q - o * size;
@@ -252,7 +249,7 @@ TEST_F(Step, FractalsKeepTheirHoles) {
 // Fireworks ignore the spring: from near or far they land on the same
 // targets, with the velocity of that move.
 TEST_F(Step, FireworksLandOnTheirTargetsFromAnywhere) {
-  std::vector<float> p;
+  Buffer p;
   for (V3 start : {V3{100, 100, 100}, V3{0.5f, 0, 0}}) {
     Place(start);
     StepAt(88.5);
