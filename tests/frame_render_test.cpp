@@ -137,9 +137,9 @@ static Image Composite(float bar, int row, float word, float wage) {
 
 // Against the same frame without them (the glitch: against the same bar's
 // first half): the glitch only in the third quarter of bars 23, 47 and 71;
-// the caption while WAGE < 1.2, low in the title formation, high during the
-// end titles, in the middle otherwise; end-title rows 24, 25 and 27 in turn
-// from bar 88, row 28 in bar 91, and nothing of them from bar 92 on.
+// the caption while WAGE < 1.2 (faded out by 1.18), low in the title
+// formation, high during the end titles, in the middle otherwise; end-title
+// rows 24, 25 and 27 in turn from bar 88, row 28 in bar 91, nothing from 92 on.
 TEST_F(Frame, GlitchCaptionsAndEndTitlesOnlyInTheirBars) {
   const float none = 9, anywhere = 5;  // where the change lies: -1 bottom .. 1 top
   // bar, the row of the word sheet lit, word, word age, height
@@ -147,11 +147,12 @@ TEST_F(Frame, GlitchCaptionsAndEndTitlesOnlyInTheirBars) {
       {23.45f, -1, -1, 99, none},    {23.52f, -1, -1, 99, anywhere}, {23.7f, -1, -1, 99, anywhere},
       {23.76f, -1, -1, 99, none},    {47.6f, -1, -1, 99, anywhere},  {71.6f, -1, -1, 99, anywhere},
       {71.8f, -1, -1, 99, none},     {22.6f, -1, -1, 99, none},      {95.6f, -1, -1, 99, none},
-      {10.5f, 3, 3, 1.1f, -0.05f},   {10.5f, 3, 3, 1.2f, none},      {10.5f, 3, -1, 0.3f, none},
-      {30.5f, 3, 3, 0.3f, -0.72f},   {88.5f, 3, 3, 0.3f, 0.62f},     {12.5f, 3, 2, 0.3f, none},
-      {87.5f, 24, -1, 99, none},     {88.5f, 24, -1, 99, anywhere},  {89.5f, 25, -1, 99, anywhere},
-      {89.5f, 27, -1, 99, none},     {90.5f, 27, -1, 99, anywhere},  {90.5f, 24, -1, 99, none},
-      {91.5f, 28, -1, 99, anywhere}, {92.0f, 28, -1, 99, none},      {93.5f, 24, -1, 99, none}};
+      {10.5f, 3, 3, 1.1f, -0.05f},   {10.5f, 3, 3, 1.18f, none},     {10.5f, 3, 3, 1.2f, none},
+      {10.5f, 3, -1, 0.3f, none},    {30.5f, 3, 3, 0.3f, -0.72f},    {88.5f, 3, 3, 0.3f, 0.62f},
+      {12.5f, 3, 2, 0.3f, none},     {87.5f, 24, -1, 99, none},      {88.5f, 24, -1, 99, anywhere},
+      {89.5f, 25, -1, 99, anywhere}, {89.5f, 27, -1, 99, none},      {90.5f, 27, -1, 99, anywhere},
+      {90.5f, 24, -1, 99, none},     {91.5f, 28, -1, 99, anywhere},  {92.0f, 28, -1, 99, none},
+      {93.5f, 24, -1, 99, none}};
   for (auto [bar, row, word, wage, height] : cases) {
     SCOPED_TRACE(testing::Message() << "bar " << bar << " row " << row << " word " << word);
     Image image = Composite(bar, row, word, wage);

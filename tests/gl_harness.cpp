@@ -44,12 +44,6 @@ void BuildAllPrograms() {
   for (int i = 0; i < ProgramCount; i++) BuildProgram(i);
 }
 
-int Linked(unsigned program) {
-  GLint linked = 0;
-  glGetProgramiv(program, GL_LINK_STATUS, &linked);
-  return linked;
-}
-
 std::vector<float> ReadTarget(int target, int components) {
   GLint w = 0, h = 0;
   glGetTextureLevelParameteriv(targetTextures[target], 0, GL_TEXTURE_WIDTH, &w);

@@ -14,8 +14,7 @@
 // A display of width x height. The context opens on the first call; a call at
 // another size makes the window and every resource anew, as the show would.
 void OpenHeadless(int width = 320, int height = 180);
-void BuildAllPrograms();       // decodes the shaders and builds all 12 programs
-int Linked(unsigned program);  // compile errors reach the debug callback too
+void BuildAllPrograms();  // decodes the shaders and builds all 12 programs
 std::vector<float> ReadTarget(int target, int components);  // float RGBA or R
 std::vector<float> ReadBuffer(int buffer);                  // a particle buffer, 4 floats each
 void WriteBuffer(int buffer, const std::vector<float>& data);
