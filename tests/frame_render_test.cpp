@@ -109,6 +109,16 @@ TEST_F(Frame, TrailsAndLiquidOnlyInTheirBars) {
   }
 }
 
+// The liquid reaches the picture: the viewer's switch changes the window.
+TEST_F(Frame, TheLiquidShowsInThePicture) {
+  Image seen[2];
+  U[7][0] = 3;
+  PlaceBall(-0.2f, 0.6f, 4);
+  for (int on : {0, 1})
+    liquidOn = on, RenderFrame(10.5 * BarSeconds, 0.5f), seen[on] = ReadWindow();
+  EXPECT_NE(seen[0], seen[1]);
+}
+
 // The composite at the bar, word and word age over a scene of vertical
 // stripes 8 pixels wide (so a displacement shows) without bloom, with only
 // the given row of the word sheet lit (slow to upload: only on change).
