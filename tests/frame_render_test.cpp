@@ -114,8 +114,11 @@ TEST_F(Frame, TheLiquidShowsInThePicture) {
   Image seen[2];
   U[7][0] = 3;
   PlaceBall(-0.2f, 0.6f, 4);
-  for (int on : {0, 1})
-    liquidOn = on, RenderFrame(10.5 * BarSeconds, 0.5f), seen[on] = ReadWindow();
+  for (int on : {0, 1}) {
+    liquidOn = on;
+    RenderFrame(10.5 * BarSeconds, 0.5f);
+    seen[on] = ReadWindow();
+  }
   EXPECT_NE(seen[0], seen[1]);
 }
 
