@@ -18,8 +18,9 @@ static void GLAPIENTRY OnDebug(GLenum, GLenum type, GLuint, GLenum severity, GLs
 
 void OpenHeadless(int width, int height) {
   static unsigned char image[ExeImageBytes];
-  if (width == screenWidth && height == screenHeight) return;
-  if (!screenWidth) {
+  static int opened;  // screenWidth alone may have been set by a test without GL
+  if (opened && width == screenWidth && height == screenHeight) return;
+  if (!opened++) {
     exeImage = image;  // the show's own bytes, as the show would see them
     if (FILE* f = fopen(KESTRIN_BUILD_DIR "/kestrin", "rb"))
       fread(image, 1, sizeof image, f), fclose(f);
