@@ -1,16 +1,22 @@
 // Headless GL for tests: one context per test binary, every GL error a failure.
 #pragma once
-#include <string>
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
-// Opens the context at width x height "display" once; later calls keep it.
+#include "gpu/gpu.h"
+#include "runtime/runtime.h"
+
+// A display of width x height. The context opens on the first call; a call at
+// another size makes the window and every resource anew, as the show would.
 void OpenHeadless(int width = 320, int height = 180);
-// Decodes the shaders and builds all 12 programs; the logs are returned so
-// tests can assert they are free of errors.
-void BuildAllPrograms();
-std::string ProgramLog(unsigned program);
-// Reads a whole render target (float RGBA or R) back.
-std::vector<float> ReadTarget(int target, int components);
-std::vector<float> ReadBuffer(int buffer);  // a particle buffer, 4 floats each
-std::vector<unsigned char> ReadWindow();    // the offscreen window, RGBA8
-int GLErrorCount();                         // errors reported through KHR_debug so far
+void BuildAllPrograms();  // decodes the shaders and builds all 12 programs
+std::vector<float> ReadTarget(int target, int components);  // float RGBA or R
+std::vector<float> ReadBuffer(int buffer);                  // a particle buffer, 4 floats each
+void WriteBuffer(int buffer, const std::vector<float>& data);
+std::vector<unsigned char> ReadWindow();  // the offscreen window, RGBA8
+int GLErrorCount();                       // errors reported through KHR_debug so far

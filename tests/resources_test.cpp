@@ -1,70 +1,61 @@
-// Shader blob, programs and the GPU resources of a 1920 x 1080 display.
-#include <GL/gl.h>
-#include <GL/glext.h>
-#include <gtest/gtest.h>
-
+// Start-up on a 1920 x 1080 display: the shader blob, the programs, the GPU
+// resources, and the loading display through glyph atlases made by the test.
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
-#include <tuple>
 
-#include "runtime/runtime.h"
 #include "tests/gl_harness.h"
+
+constexpr int Width = 1920, Height = 1080, BytesPerRow = Width / 42;  // whole bytes
+using Image = std::vector<unsigned char>;
 
 class Resources : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    OpenHeadless(1920, 1080);
-    BuildAllPrograms();
-  }
+  static void SetUpTestSuite() { OpenHeadless(Width, Height), BuildAllPrograms(); }
 };
 
-TEST_F(Resources, BlobDecodesToTheSeventeenPiecesInOrder) {
-  const char* names[17] = {"00_fullscreen.vert",   "01_header.glsl",      "02_library.glsl",
-                           "03_loading.frag",      "04_stage.frag",       "05_bloom_down.frag",
-                           "06_bloom_up.frag",     "07_composite.frag",   "08_particles.vert",
-                           "09_particles.frag",    "10_simulate.comp",    "11_liquid_splat.vert",
-                           "12_liquid_splat.frag", "13_liquid_blur.frag", "14_liquid_shade.frag",
-                           "15_volume.comp",       "16_trail.frag"};
-  for (int i = 0; i < 17; i++) {
-    std::stringstream file;
-    file << std::ifstream(std::string(KESTRIN_SOURCE_DIR "/gpu/glsl/") + names[i]).rdbuf();
-    ASSERT_FALSE(file.str().empty()) << names[i];
-    EXPECT_EQ(std::string(shaderPieces[i]), file.str()) << "piece " << i;
+// The pieces in their files' order, byte for byte; every program links.
+TEST_F(Resources, BlobDecodesToTheSeventeenPiecesInOrderAndAllTwelveProgramsLink) {
+  std::set<std::filesystem::path> files(
+      std::filesystem::directory_iterator(KESTRIN_SOURCE_DIR "/gpu/glsl"), {});
+  ASSERT_EQ(files.size(), 17u);
+  int i = 0;
+  for (auto& f : files) {
+    std::stringstream text;
+    text << std::ifstream(f).rdbuf();
+    EXPECT_EQ(shaderPieces[i++], text.str()) << f;
   }
-}
-
-TEST_F(Resources, AllTwelveProgramsCompileAndLink) {
-  for (int i = 0; i < ProgramCount; i++) {
-    ASSERT_NE(programs[i], 0u);
-    EXPECT_EQ(ProgramLog(programs[i]), "") << "program " << i;
+  for (i = 0; i < ProgramCount; i++) {  // a failed compile fails the link and reports its log
+    GLint linked = 0;
+    glGetProgramiv(programs[i], GL_LINK_STATUS, &linked);
+    EXPECT_TRUE(linked) << "program " << i;
   }
 }
 
 TEST_F(Resources, RenderTargetsHaveTheirSizesAndFormats) {
-  const int expect[12][2] = {{1920, 1080}, {1920, 1080}, {960, 540},   {480, 270},
-                             {240, 135},   {120, 67},    {60, 33},     {30, 16},
-                             {15, 8},      {1920, 1080}, {1920, 1080}, {1920, 1080}};
+  const int sizes[12][2] = {{1920, 1080}, {1920, 1080}, {960, 540},   {480, 270},
+                            {240, 135},   {120, 67},    {60, 33},     {30, 16},
+                            {15, 8},      {1920, 1080}, {1920, 1080}, {1920, 1080}};
   for (int k = 0; k < 12; k++) {
     GLint w, h, format;
-    glBindTexture(GL_TEXTURE_2D, targetTextures[k]);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
-    EXPECT_EQ(std::make_tuple(w, h, format),
-              std::make_tuple(expect[k][0], expect[k][1], k == 9 || k == 10 ? GL_R32F : GL_RGBA16F))
+    glGetTextureLevelParameteriv(targetTextures[k], 0, GL_TEXTURE_WIDTH, &w);
+    glGetTextureLevelParameteriv(targetTextures[k], 0, GL_TEXTURE_HEIGHT, &h);
+    glGetTextureLevelParameteriv(targetTextures[k], 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    EXPECT_EQ(std::tuple(w, h, format),
+              std::tuple(sizes[k][0], sizes[k][1], k == 9 || k == 10 ? GL_R32F : GL_RGBA16F))
         << "target " << k;
-    glBindFramebuffer(GL_FRAMEBUFFER, targetFramebuffers[k]);
-    EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), (GLenum)GL_FRAMEBUFFER_COMPLETE);
+    EXPECT_EQ(glCheckNamedFramebufferStatus(targetFramebuffers[k], GL_FRAMEBUFFER),
+              (GLenum)GL_FRAMEBUFFER_COMPLETE);
   }
   EXPECT_EQ(bloomLevels, 7);
 }
 
+// The trail fade writes alpha 0.88 only in calm bars, so BAR shows which U a pass saw.
 TEST_F(Resources, UniformsWrittenBetweenPassesReachOnlyTheSecond) {
-  // The trail fade writes alpha 0.88 only in calm bars, so BAR shows which U a pass saw.
   glDisable(GL_BLEND);
-  U[7][0] = -1;
-  U[6][3] = 0;
-  U[0][2] = 20;  // a calm bar
+  U[7][0] = -1, U[6][3] = 0, U[0][2] = 20;  // a calm bar
   DrawPass(ProgTrail, 11, 4, 4);
   std::vector<float> first = ReadTarget(11, 4);
   U[0][2] = 2;
@@ -73,4 +64,71 @@ TEST_F(Resources, UniformsWrittenBetweenPassesReachOnlyTheSecond) {
   EXPECT_NEAR(first[3], 0.88f, 1e-3);
   EXPECT_EQ(second[3], 0.0f);
   EXPECT_NEAR(second[4 * 3 + 3], 0.88f, 1e-3);  // pixel 3 lay outside the second viewport
+}
+
+static Image Loading(float progress, double elapsed, const Image& atlas) {
+  glTextureSubImage2D(textureAtlas, 0, 0, 0, 1024, 768, GL_RED, GL_UNSIGNED_BYTE, atlas.data());
+  glGenerateTextureMipmap(textureAtlas);
+  DrawLoading(progress, elapsed);
+  return ReadWindow();
+}
+
+// With every character a solid cell: at progress 0 only the text rows and
+// the grey line light up.
+TEST_F(Resources, LoadingAtProgressZeroOnlyTheTextRowsAndTheGreyLine) {
+  Image image = Loading(0, 1, Image(1024 * 768, 255));
+  auto inRow = [](int r, float oy, float h, float px, float py) {  // its cells, centred at x = 0
+    return std::abs(px) <= strnlen((char*)textGrid[r], 64) * h * 0.25f + 0.01f &&
+           std::abs(py - oy - h / 2) <= h / 2 + 0.01f;
+  };
+  int stray = 0, text = 0, line = 0;
+  for (int i = 0; i < Width * Height; i++) {
+    const unsigned char* p = &image[i * 4];
+    float px = ((i % Width + 0.5f) * 2 - Width) / Height,
+          py = ((i / Width + 0.5f) * 2 - Height) / Height;
+    bool lit = p[0] + p[1] + p[2] > 0;
+    if (inRow(4, -0.02f, 0.055f, px, py) || inRow(5, -0.2f, 0.045f, px, py))
+      text += p[0] > 100;  // row 5 is drawn at 60 %
+    else if (std::abs(py + 0.07f) <= 0.005f && std::abs(px) <= 0.353f)
+      line += lit, stray += lit && (std::abs(p[0] - 38) > 2 || p[2] != p[0]);  // grey 0.15
+    else
+      stray += lit;
+  }
+  EXPECT_EQ(stray, 0);
+  EXPECT_GT(text, 50);                           // at least the percentage
+  EXPECT_GE(line, (int)(0.7f * Height * 0.5f));  // the whole width, one row or more
+}
+
+// An atlas in which hex digit v lights only block v of a 4 x 4 grid over its
+// cell: the digits read back spell the bytes, high nibble first, while the gap
+// after each byte and the partial byte at the right edge stay dark. At full
+// progress the line is orange; at the first instant all is black.
+TEST_F(Resources, LoadingDumpSpellsTheProgramsBytesAndAtProgressOneTheLineIsOrange) {
+  Image atlas(1024 * 768);
+  const char* hex = "0123456789abcdef";
+  for (int i = 0; i < 1024 * 768; i++) {
+    int x = i % 1024, y = i / 1024;  // y down the atlas, blocks counted up the cell
+    const char* c = strchr(hex, 32 + y / 128 * 16 + x / 64);
+    atlas[i] = c && x % 64 / 16 + 4 * (3 - y % 128 / 32) == c - hex ? 255 : 0;
+  }
+  for (int row : {0, 30}) {  // clear of the text rows and the line; this row the newest, bright
+    Image image = Loading((row + 1) * BytesPerRow / 65536.0f, 1, atlas);
+    for (int cell = 0; cell * 14 + 14 <= Width; cell++) {
+      int best = 0, value = -1, b = row * BytesPerRow + cell / 3;
+      for (int v = 0; v < 16; v++) {
+        int x = cell * 14 + (v % 4 + .5f) * 3.5f, y = row * 24 + (v / 4 + .5f) * 6;
+        if (image[(y * Width + x) * 4] > best) best = image[(y * Width + x) * 4], value = v;
+      }
+      int expected = cell / 3 >= BytesPerRow || cell % 3 == 2 ? -1
+                     : cell % 3                               ? exeImage[b] & 15
+                                                              : exeImage[b] >> 4;
+      EXPECT_EQ(value, expected) << "row " << row << " cell " << cell;
+    }
+  }
+  Image image = Loading(1, 1, atlas), black = Loading(1, 0, atlas);
+  const unsigned char* p = &image[((int)((1 - 0.07f) * Height / 2) * Width + Width / 2) * 4];
+  EXPECT_TRUE(p[0] == 255 && p[1] == 255 && p[2] >= 127) << +p[0] << "," << +p[1] << "," << +p[2];
+  int lit = 0;  // (2, 1.1, 0.5) added, clipped by the window; then at elapsed 0:
+  for (size_t i = 0; i < black.size(); i += 4) lit += black[i] + black[i + 1] + black[i + 2] > 0;
+  EXPECT_EQ(lit, 0);
 }

@@ -1,112 +1,71 @@
 // AdvanceSimulation's pattern of steps and the show's wall-time bound on it,
 // recorded through the step hook.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <vector>
-
-#include "gpu/gpu.h"
 #include "runtime/headless.h"
-#include "runtime/runtime.h"
+#include "tests/gl_harness.h"
 
-struct Call {
-  double t, dt;
-  int reset;
-};
-static std::vector<Call> calls;
-static double stepCost;  // scripted wall seconds per step
+static std::vector<double> ends, sizes;  // of each dispatch; a reset's size is 0
+static double stepCost;                  // scripted wall seconds per step
 
 class Advance : public ::testing::Test {
  protected:
   void SetUp() override {
     simulateStep = [](double t, double dt, int reset) {
-      calls.push_back({t, dt, reset});
+      ends.push_back(t), sizes.push_back(reset ? 0 : dt);
       if (headlessNow >= 0) headlessNow += stepCost;
     };
   }
   void TearDown() override { simulateStep = SimulateStep, headlessNow = -1; }
 };
 
+// A reset where due, then contiguous full sub-steps, the last landing on the
+// target; beyond the bound the oldest are dropped, the reset counting as one.
 TEST_F(Advance, ResetsWhereDueThenContiguousSubStepsOfAtMostTheMaximum) {
   const double bar = BarSeconds, none = -1;
   const int all = StepsUnbounded;
-  const struct {
-    double from, to, maxStep, resetAt;
-    int limit, steps;
-    double last;     // the final sub-step's size; 0: not checked
-    double dropped;  // seconds skipped before the first sub-step
-  } cases[] = {
-      {-1, 0, 1, 0, all, 0, 0, 0},       // the warm-up before the show: the exe field
-      {0, 0, 0.05, none, all, 0, 0, 0},  // a paused clock runs nothing
-      {1.0, 1.22, 0.05, none, all, 5, 0.02, 0},
-      {2.0, 9.0, 1.0, none, all, 7, 1.0, 0},
-      {23.98 * bar, 24.02 * bar, 0.05, 24 * bar, all, 1, 0, 0},  // into the first drop
-      {47.99 * bar, 48 * bar, 0.05, 48 * bar, all, 0, 0, 0},     // exactly on the section start
-      {71.9 * bar, 80 * bar, 0.05, 72 * bar, all, 275, 0, 0},    // a stall across a section start
-      {10.0, 5.0, 0.05, 0, all, 100, 0.05, 0},                   // backwards: replay from the start
-      {50 * bar, 30 * bar, 0.05, 24 * bar, all, 206, 0, 0},      // ... or from the section's start
-      // Bounded: the newest sub-steps run, the oldest are dropped; the reset counts.
-      {1.0, 1.22, 0.05, none, 5, 5, 0.02, 0},  // exactly the bound: nothing dropped
-      {1.0, 1.22, 0.05, none, 4, 4, 0.05, 0.02},
-      {1.0, 3.0, 0.05, none, 1, 1, 0.05, 1.95},
-      {71.9 * bar, 80 * bar, 0.05, 72 * bar, 3, 2, 0.05, 8 * bar - 0.1},
-      {23.98 * bar, 30 * bar, 0.05, 24 * bar, 1, 0, 0, 6 * bar},  // the reset alone
-      {5.0, 5.0, 0.05, none, 1, 0, 0, 0},
-  };
-  for (auto& k : cases) {
-    simTime = k.from, calls.clear();
-    int ran = AdvanceSimulation(k.to, k.maxStep, k.limit);
-    auto c = calls;
-    SCOPED_TRACE(testing::Message() << k.from << " to " << k.to << " limit " << k.limit);
-    EXPECT_EQ(ran, (int)c.size());
-    double t = k.from;
-    if (k.resetAt != none) {  // a reset takes no time; sub-steps go on from it
-      ASSERT_FALSE(c.empty());
-      EXPECT_TRUE(c[0].reset && c[0].dt == 0 && std::fabs(c[0].t - k.resetAt) < 1e-9) << c[0].t;
-      t = c[0].t;
-      c.erase(c.begin());
+  // from, to, the largest sub-step, where a reset lands, the bound, the sub-steps after it
+  const std::tuple<double, double, double, double, int, int> cases[] = {
+      {-1, 0, 1, 0, all, 0},                               // the warm-up: the exe field
+      {5, 5, 0.05, none, all, 0},                          // a paused clock runs nothing
+      {1.0, 1.22, 0.05, none, all, 5},                     // the last sub-step 0.02
+      {23.98 * bar, 24.02 * bar, 0.05, 24 * bar, all, 1},  // into the first drop
+      {47.99 * bar, 48 * bar, 0.05, 48 * bar, all, 0},     // exactly on the section start
+      {71.9 * bar, 80 * bar, 0.05, 72 * bar, all, 275},    // a stall across a section start
+      {10.0, 5.0, 0.05, 0, all, 100},                      // backwards: replay from the start
+      {50 * bar, 30 * bar, 0.05, 24 * bar, all, 206},      // ... or from the section's start
+      {1.0, 1.22, 0.05, none, 5, 5},                       // bounded: exactly the bound
+      {1.0, 3.0, 0.05, none, 1, 1},                        // the newest sub-step only
+      {71.9 * bar, 80 * bar, 0.05, 72 * bar, 3, 2},        // the reset counts
+      {23.98 * bar, 30 * bar, 0.05, 24 * bar, 1, 0}};      // the reset alone
+  for (auto [from, to, maxStep, resetAt, limit, steps] : cases) {
+    SCOPED_TRACE(testing::Message() << from << " to " << to << " limit " << limit);
+    simTime = from, ends.clear(), sizes.clear();
+    int ran = AdvanceSimulation(to, maxStep, limit), reset = resetAt != none;
+    ASSERT_EQ(ran, (int)ends.size());
+    ASSERT_EQ(ran, steps + reset);
+    if (reset) EXPECT_TRUE(sizes[0] == 0 && std::fabs(ends[0] - resetAt) < 1e-9) << ends[0];
+    if (ran > reset && limit == all)  // nothing dropped: on from the reset or the start
+      EXPECT_NEAR(ends[reset] - sizes[reset], reset ? resetAt : from, 1e-9);
+    for (int s = reset; s < ran; s++) {
+      EXPECT_TRUE(sizes[s] > 0 && sizes[s] <= maxStep + 1e-9) << s;
+      if (s + 1 < ran) EXPECT_NEAR(sizes[s], maxStep, 1e-9) << s;
+      if (s > reset) EXPECT_NEAR(ends[s] - sizes[s], ends[s - 1], 1e-9) << s;
     }
-    t += k.dropped;
-    ASSERT_EQ((int)c.size(), k.steps);
-    for (auto& s : c) {
-      EXPECT_TRUE(!s.reset && s.dt > 0 && s.dt <= k.maxStep + 1e-9) << s.t;
-      EXPECT_NEAR(s.t, t + s.dt, 1e-9);
-      t = s.t;
-    }
-    if (k.last > 0) EXPECT_NEAR(c.back().dt, k.last, 1e-9);
-    if (!c.empty()) EXPECT_EQ(c.back().t, k.to);
-    EXPECT_EQ(simTime, k.to);
+    if (ran > reset) EXPECT_EQ(ends.back(), to);
+    EXPECT_EQ(simTime, to);
   }
 }
 
-// The show loop's catch-up on the scripted clock: each step costs `cost` of
-// wall time, the show time follows the wall, the budget is 0.25 s of steps.
-// Binary fractions keep the measured cost exact.
+// The show loop's catch-up on the scripted clock: after a frame that
+// measures the step's wall time, a frame `behind` seconds late runs as many
+// steps as fit in 0.25 s, at least one.
 TEST_F(Advance, TheShowsCatchUpIsBoundedByTheWallTimeItsStepsTook) {
-  const double gpu = 1.0 / 512, hz = 1.0 / 64;
-  const struct {
-    double cost, frame;  // seconds a step costs; wall seconds a frame adds besides
-    double stall;        // a gap before the last frame
-    int steps, lastSteps;
-  } cases[] = {
-      {0.34, 0.3, 0, 1, 1},     // software: one step a frame, however far behind
-      {0.1, 0.3, 2.0, 2, 2},    // two fit in the budget
-      {gpu, hz, 0, 1, 1},       // a GPU: one step a frame, as without a bound
-      {gpu, hz, 5.0, 1, 101},   // ... and after a 5 s stall every step due
-      {gpu, hz, 20.0, 1, 128},  // 20 s: the newest 6.4 s
-  };
-  for (auto& k : cases) {
-    SCOPED_TRACE(testing::Message() << "step " << k.cost << " s, stall " << k.stall);
-    stepCost = k.cost, headlessNow = 128, simTime = 1.0;
-    for (int frame = 0; frame < 8; frame++) {
-      if (frame == 7) headlessNow += k.stall;
-      double show = headlessNow - 127;
-      calls.clear();
-      CatchUpSimulation(show);
-      EXPECT_EQ(simTime, show);
-      headlessNow += k.frame;
-      // Frame 1 still runs on the previous case's measure.
-      if (frame >= 2) EXPECT_EQ((int)calls.size(), frame == 7 ? k.lastSteps : k.steps) << frame;
-    }
+  for (auto [cost, behind, steps] :
+       {std::tuple{0.34, 10.0, 1}, {0.1, 10.0, 2}, {1.0 / 512, 5.0, 100}, {1.0 / 512, 20.0, 128}}) {
+    stepCost = cost, headlessNow = 128, simTime = 1.0;
+    CatchUpSimulation(1.05);
+    ends.clear();
+    CatchUpSimulation(1.05 + behind);
+    EXPECT_EQ((int)ends.size(), steps) << cost;
+    EXPECT_EQ(simTime, 1.05 + behind);
   }
 }
