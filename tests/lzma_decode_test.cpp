@@ -1,13 +1,11 @@
 // The Windows stub's decoder against the xz command line and against damaged
-// streams. Exact-size heap copies let the sanitizer build of this test
-// (lzma_decode_sanitize) catch any access outside the buffers.
+// streams; also built with the sanitizers (lzma_decode_sanitize).
 #include "runtime/lzma_decode.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,17 +26,16 @@ static Bytes Xz(const Bytes& data, const std::string& options = "--lzma1=lc=3,lp
 }
 
 // With a crc, through the stub's whole check; otherwise LZMA (then x86) only.
+// Vectors allocate exactly their size: the sanitizer sees any stray access.
 static bool Decode(const Bytes& stream, size_t outSize, Bytes* result, const unsigned* crc,
                    int lc = 3, int lp = 0, int pb = 0, bool x86 = false) {
-  std::unique_ptr<unsigned char[]> in(new unsigned char[stream.size()]);
-  std::unique_ptr<unsigned char[]> out(new unsigned char[outSize]);
-  std::unique_ptr<unsigned short[]> probs(new unsigned short[LZMA_PROBS(lc, lp)]);
-  std::copy(stream.begin(), stream.end(), in.get());
-  unsigned n = (unsigned)stream.size(), size = (unsigned)outSize;
-  bool ok = crc ? UnpackShow(out.get(), size, in.get(), n, probs.get(), *crc)
-                : LzmaDecode(out.get(), size, in.get(), n, probs.get(), lc, lp, pb);
-  if (ok && x86 && !crc) X86Decode(out.get(), size);
-  if (result) result->assign(out.get(), out.get() + outSize);
+  Bytes in(stream), out(outSize);
+  std::vector<unsigned short> probs(LZMA_PROBS(lc, lp));
+  unsigned n = (unsigned)in.size(), size = (unsigned)outSize;
+  bool ok = crc ? UnpackShow(out.data(), size, in.data(), n, probs.data(), *crc)
+                : LzmaDecode(out.data(), size, in.data(), n, probs.data(), lc, lp, pb);
+  if (ok && x86 && !crc) X86Decode(out.data(), size);
+  if (result) *result = out;
   return ok;
 }
 
