@@ -8,7 +8,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # --- Bad requests: status 2, a message naming the fault, no file written.
 # shellcheck disable=SC2086
 while IFS='|' read -r args message; do
-  said=$("$capture" $args 2>&1 >/dev/null)
+  said=$(timeout 60 "$capture" $args 2>&1 >/dev/null)  # a fault may start a whole capture
   status=$?
   [ $status -eq 2 ] && echo "$said" | grep -q -- "$message" && [ -z "$(ls -A "$dir")" ] ||
     fail "[$args]: status $status, message '$said', want 2 and '$message'; $(ls -A "$dir")"
