@@ -6,19 +6,19 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # --- Bad requests: status 2, a message naming the fault, no file written.
+# shellcheck disable=SC2086
 while IFS='|' read -r args message; do
-  # shellcheck disable=SC2086
-  "$capture" $args >/dev/null 2>"$dir/err"
+  said=$(timeout 60 "$capture" $args 2>&1 >/dev/null)  # a fault may start a whole capture
   status=$?
-  [ $status -eq 2 ] && grep -q -- "$message" "$dir/err" ||
-    fail "[$args]: status $status, message '$(cat "$dir/err")', want 2 and '$message'"
-  [ ! -e "$dir/x.mp4" ] && [ ! -e "$dir/x.png" ] || fail "[$args]: wrote an output file"
+  [ $status -eq 2 ] && echo "$said" | grep -q -- "$message" && [ -z "$(ls -A "$dir")" ] ||
+    fail "[$args]: status $status, message '$said', want 2 and '$message'; $(ls -A "$dir")"
 done <<EOF
 --bogus|usage
 --video|--video needs a value
 --video $dir/x.mp4 --fps 2.5|--fps
---video $dir/x.mp4 --size 16x16|--size
+--video $dir/x.mp4 --size 32x31|--size
 --video $dir/x.mp4 --size 321x180|even width and height
+--video $dir/x.mp4 --size 320x181|even width and height
 --video $dir/x.mp4 --from 5 --to 3|--from < --to
 --video $dir/x.mp4 --to 170|--from < --to
 --video $dir/x.mp4 --at 3|--at belongs to --png
@@ -36,35 +36,31 @@ EOF
 PATH=/nonexistent "$capture" --video "$dir/x.mp4" --to 1 2>"$dir/err"
 [ $? -eq 2 ] && grep -q ffmpeg "$dir/err" || fail "missing ffmpeg: $(cat "$dir/err")"
 
-# --- A still of the requested size, valid CRCs, not black, compressed.
-"$capture" --png "$dir/still.png" --at 41.25 --settle 0.05 --size 200x120 2>"$dir/err" ||
-  fail "still: $(cat "$dir/err")"
+# --- A still: the size asked for, valid CRCs, not black, compressed; and the
+#     same bytes as the first frame of a span from that time (captures are
+#     deterministic, and the modes agree).
+shot="--settle 0.05 --size 200x120"
+"$capture" --png "$dir/still.png" --at 41.25 $shot 2>"$dir/err" || fail "still: $(cat "$dir/err")"
+"$capture" --frames "$dir/a" --from 41.25 --to 41.27 $shot 2>"$dir/err" || fail "frames: $(cat "$dir/err")"
 size=$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 "$dir/still.png")
 [ "$size" = "200,120" ] || fail "still: size '$size', want 200,120"
 brightest=$(ffmpeg -v error -err_detect crccheck+explode -i "$dir/still.png" -f rawvideo \
   -pix_fmt gray - | od -An -tu1 -v | tr -s ' ' '\n' | sort -n | tail -1)
 [ "${brightest:-0}" -gt 16 ] || fail "still: black (brightest gray level '$brightest')"
-bytes=$(stat -c %s "$dir/still.png")
-[ "$bytes" -lt $((200 * 120 * 3)) ] || fail "still: $bytes bytes, no smaller than its raw pixels"
+[ "$(stat -c %s "$dir/still.png")" -lt $((200 * 120 * 3)) ] || fail "still: no smaller than raw"
+[ "$(ls "$dir/a" | tr '\n' ' ')" = "000000.png 000001.png " ] &&
+  cmp -s "$dir/still.png" "$dir/a/000000.png" || fail "frames: $(ls "$dir/a" | tr '\n' ' ')"
 
-# --- Two captures of the same span give the same frames, byte for byte.
-for run in a b; do
-  "$capture" --frames "$dir/$run" --from 41.2 --to 41.4 --fps 15 --size 160x90 2>"$dir/err" ||
-    fail "frames $run: $(cat "$dir/err")"
-done
-[ "$(ls "$dir/a" | tr '\n' ' ')" = "000000.png 000001.png 000002.png " ] &&
-  diff -r "$dir/a" "$dir/b" >/dev/null || fail "frames: $(ls "$dir/a" "$dir/b" | tr '\n' ' ')"
-
-# --- A short video: frames at from + k / fps before --to (10), and 1 s of soundtrack.
-"$capture" --video "$dir/clip.mp4" --from 0 --to 0.95 --fps 10 --size 160x90 2>"$dir/err" ||
+# --- A short video: frames at from + k / fps before --to (3), and 0.3 s of soundtrack.
+"$capture" --video "$dir/clip.mp4" --from 41.2 --to 41.5 --fps 10 $shot 2>"$dir/err" ||
   fail "video: $(cat "$dir/err")"
 frames=$(ffprobe -v error -count_frames -select_streams v:0 \
   -show_entries stream=nb_read_frames -of csv=p=0 "$dir/clip.mp4")
-[ "$frames" = "10" ] || fail "video: $frames frames, want 10"
+[ "$frames" = "3" ] || fail "video: $frames frames, want 3"
 audio=$(ffprobe -v error -select_streams a:0 -show_entries stream=duration -of csv=p=0 \
   "$dir/clip.mp4")
-awk -v d="${audio:-0}" 'BEGIN { exit !(d > 0.97 && d < 1.03) }' ||
-  fail "video: soundtrack of '$audio' s, want 1 s"
+awk -v d="${audio:-0}" 'BEGIN { exit !(d > 0.29 && d < 0.31) }' ||
+  fail "video: soundtrack of '$audio' s, want 0.3 s"
 
 # --- Interrupted: neither the final file nor a temporary remains (nor any from above).
 "$capture" --video "$dir/cut.mp4" --to 60 --fps 30 --size 160x90 2>/dev/null &

@@ -9,30 +9,18 @@
 
 #include "runtime/runtime.h"
 
-namespace {
-
-std::string Row(int r) {
+static std::string Row(int r) {
   return std::string((const char*)textGrid[r], strnlen((const char*)textGrid[r], 64));
 }
-double AtBar(double bar) { return bar * 12.0 / 7.0; }  // seconds, bars counted from 0
-
-struct Hud : ::testing::Test {
-  void SetUp() override {
-    memset(U, 0, sizeof U);
-    U[7][0] = -1.0f;  // PLAY.x < 0: the scheduled show
-    resolutionScale = 0.7f;
-    hudVisible = 1;
-  }
-};
-
-}  // namespace
+static double AtBar(double bar) { return bar * 12.0 / 7.0; }  // seconds, bars counted from 0
 
 TEST(TextHelpers, AppendWritesDecimalsAndStopsAtTheRowsEnd) {
   memset(textGrid, 0, sizeof textGrid);
   EXPECT_EQ(AppendDecimal(2, 3, -2147483647), 14);
   EXPECT_EQ(AppendDecimal(1, AppendText(1, 60, "ab"), 12345), 64);
   EXPECT_EQ(AppendText(1, 63, "abcdefgh"), 64);
-  EXPECT_EQ(std::string((const char*)textGrid[1] + 60, 18), std::string("ab1a\0\0\0-2147483647", 18));
+  EXPECT_EQ(std::string((const char*)textGrid[1] + 60, 18),
+            std::string("ab1a\0\0\0-2147483647", 18));
 }
 
 TEST(LoadingRows, PercentageRightAlignedInThreePlaces) {
@@ -47,19 +35,17 @@ TEST(LoadingRows, PercentageRightAlignedInThreePlaces) {
   }
 }
 
-TEST_F(Hud, HiddenLeavesEveryByteZero) {
+TEST(Hud, HiddenLeavesEveryByteZeroShownFollowsClockFrameTimeAndResolution) {
   static const unsigned char zero[sizeof textGrid] = {};
-  hudVisible = 0;
-  U[2][0] = 1.0f;
+  memset(U, 0, sizeof U);
+  hudVisible = 0, U[2][0] = 1.0f;
   for (float play : {-1.0f, 3.0f}) {
     U[7][0] = play;
     LoadingRows(0.5f);
     UpdateHud(130.0, 12.0);
     EXPECT_EQ(memcmp(textGrid, zero, sizeof zero), 0) << play;
   }
-}
-
-TEST_F(Hud, RowsFollowTheShowClockFrameTimeAndResolution) {
+  hudVisible = 1, U[2][0] = 0, U[7][0] = -1.0f;  // PLAY.x < 0: the scheduled show
   const std::tuple<double, double, float, const char*> cases[] = {
       {0.0, 16.9, 0.7f, "bar 1  beat 1   frame 16 ms   resolution 70%"},
       {AtBar(1) - 1e-9, 8, 0.7f, "bar 1  beat 4   frame 8 ms   resolution 70%"},
@@ -75,29 +61,27 @@ TEST_F(Hud, RowsFollowTheShowClockFrameTimeAndResolution) {
   EXPECT_EQ(Row(9), "H hides this, SPACE in the end titles");
 }
 
-TEST_F(Hud, MetersCountTwelveBarsPerUnitUpToFourteen) {
+TEST(Hud, MetersAndFormations) {
+  // Twelve bars a unit up to fourteen, each in its own row after a 0 at column 5.
   const std::pair<float, int> cases[] = {{2.0f, 14}, {1.1f, 13},  {0.5f, 6}, {0.08f, 0},
                                          {-1.0f, 0}, {1e30f, 14}, {NAN, 0}};
-  const std::string labels[4] = {"kick ", "clap ", "hat  ", "choir"};
-  float* values[4] = {&U[2][0], &U[2][1], &U[2][2], &U[3][2]};
+  float* meters[4] = {&U[2][0], &U[2][1], &U[2][2], &U[3][2]};
   for (int k = 0; k < 4; k++)
     for (auto& [value, bars] : cases) {
-      *values[k] = value;
+      *meters[k] = value;
       UpdateHud(10.0, 5.0);
-      *values[k] = 0.0f;
-      for (int m = 0; m < 4; m++)  // label, a 0 at column 5, then the bars
-        EXPECT_EQ(Row(4 + m) + "/" + ((const char*)textGrid[4 + m] + 6),
-                  labels[m] + "/" + std::string(m == k ? bars : 0, '|'))
-            << labels[k] << " at " << value;
+      *meters[k] = 0.0f;
+      for (int m = 0; m < 4; m++)
+        EXPECT_EQ(std::string((const char*)textGrid[4 + m] + 6),
+                  std::string(m == k ? bars : 0, '|'))
+            << "meter " << k << " at " << value;
     }
-}
-
-TEST_F(Hud, FormationFollowsTheScheduleOrTheChosenNumber) {
+  EXPECT_EQ(Row(4) + Row(5) + Row(6) + Row(7), "kick clap hat  choir");
   UpdateHud(AtBar(4.5), 5.0);
   EXPECT_EQ(Row(1) + "/" + Row(2), "formation  title/sampled from text drawn by FreeType");
-  const std::pair<float, const char*> cases[] = {
+  const std::pair<float, const char*> chosen[] = {
       {8.0f, "ocean"}, {0.0f, "the bytes of this exe"}, {33.9f, "tree"}, {40.0f, "tunnel"}};
-  for (auto& [play, name] : cases) {
+  for (auto& [play, name] : chosen) {
     U[7][0] = play;
     UpdateHud(AtBar(80), 5.0);
     EXPECT_EQ(Row(1), std::string("formation  ") + name) << play;
