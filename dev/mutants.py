@@ -93,6 +93,13 @@ def main():
             if not os.path.exists(target) or open(target, "rb").read() != open(
                     os.path.join(top, f), "rb").read():
                 shutil.copy(os.path.join(top, f), target)
+    # Files gone from the tree leave the copy too, or a removed test still builds.
+    wanted = set(f for f in files if f and not f.startswith("dev/"))
+    for folder, _, names in os.walk(src):
+        for name in names:
+            path = os.path.join(folder, name)
+            if os.path.relpath(path, src) not in wanted:
+                os.remove(path)
     setup = os.path.join(logs, "setup")
     if os.path.exists(setup):
         os.remove(setup)
