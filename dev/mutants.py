@@ -94,7 +94,8 @@ def main():
                     os.path.join(top, f), "rb").read():
                 shutil.copy(os.path.join(top, f), target)
     # Files gone from the tree leave the copy too, or a removed test still builds.
-    wanted = set(f for f in files if f and not f.startswith("dev/"))
+    wanted = set(f for f in files if f and not f.startswith("dev/")
+                 and os.path.isfile(os.path.join(top, f)))
     for folder, _, names in os.walk(src):
         for name in names:
             path = os.path.join(folder, name)
