@@ -10,10 +10,8 @@ static int errors;
 
 static void GLAPIENTRY OnDebug(GLenum, GLenum type, GLuint, GLenum severity, GLsizei,
                                const GLchar* message, const void*) {
-  if (type == GL_DEBUG_TYPE_ERROR || severity == GL_DEBUG_SEVERITY_HIGH) {
-    errors++;
-    ADD_FAILURE() << "GL error: " << message;
-  }
+  if (type == GL_DEBUG_TYPE_ERROR || severity == GL_DEBUG_SEVERITY_HIGH)
+    errors++, ADD_FAILURE() << "GL error: " << message;
 }
 
 void OpenHeadless(int width, int height) {
