@@ -1,6 +1,7 @@
 // Whole frames through RenderFrame with particles placed by hand, and the
 // final composite alone over inputs set by the test.
 #include <cstring>
+#include <numeric>
 
 #include "tests/gl_harness.h"
 
@@ -25,10 +26,8 @@ static void PlaceBall(float y, float r, int every) {
   }
   WriteBuffer(0, p), WriteBuffer(2, p);  // position and previous position alike: no motion
 }
-static double Brightness(const Image& rgba) {  // mean of r + g + b
-  double sum = 0;
-  for (size_t i = 0; i < rgba.size(); i++) sum += i % 4 < 3 ? rgba[i] : 0;
-  return sum / (rgba.size() / 4);
+static double Brightness(const Image& rgba) {  // mean of r + g + b; the window's alpha is 255
+  return std::accumulate(rgba.begin(), rgba.end(), 0.0) / (rgba.size() / 4) - 255;
 }
 
 // A ball where the camera aims lands round in the middle of the picture (a
