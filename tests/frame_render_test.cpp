@@ -1,5 +1,4 @@
-// Whole frames through RenderFrame with particles placed by hand, and the
-// final composite alone over inputs set by the test.
+// Whole frames of particles placed by hand, and the composite over set inputs.
 #include <cstring>
 #include <numeric>
 
@@ -30,9 +29,8 @@ static double Brightness(const Image& rgba) {  // mean of r + g + b; the window'
   return std::accumulate(rgba.begin(), rgba.end(), 0.0) / (rgba.size() / 4) - 255;
 }
 
-// A ball where the camera aims lands round in the middle of the picture (a
-// lost aspect division stretches it); its dimmer mirror image in the floor,
-// below it, is drawn only above scale 0.4.
+// A ball where the camera aims lands round (not stretched) in the middle; its
+// dimmer mirror image below it only above scale 0.4.
 TEST_F(Frame, StreaksProjectAndReflectOnlyAboveScale04) {
   PlaceBall(-0.2f, 0.25f, 4);
   for (float scale : {1.0f, 0.41f, 0.4f}) {
@@ -48,8 +46,7 @@ TEST_F(Frame, StreaksProjectAndReflectOnlyAboveScale04) {
         lit[k] += l, m[k][0] += l * dx, m[k][1] += l * dy, m[k][2] += l * (dx * dx - dy * dy);
       }
     ASSERT_GT(lit[0], 0) << scale;
-    EXPECT_LT(std::hypot(m[0][0], m[0][1]) / lit[0], 1.0) << scale;  // centred
-    EXPECT_LT(std::fabs(m[0][2]) / lit[0], 0.5) << scale;            // as wide as high
+    EXPECT_TRUE(std::hypot(m[0][0], m[0][1]) < lit[0] && std::fabs(m[0][2]) < 0.5 * lit[0]);
     EXPECT_TRUE(scale > 0.4f
                     ? lit[1] > 0.005 * lit[0] && lit[1] < 0.5 * lit[0] && m[1][1] / lit[1] < -h / 4
                     : lit[1] == 0)
@@ -57,10 +54,8 @@ TEST_F(Frame, StreaksProjectAndReflectOnlyAboveScale04) {
   }
 }
 
-// Trails keep 88 % a frame only in calm bars and formations 13 and 21 (also
-// when chosen in play). The liquid replaces the scene only in its bars (or
-// when the viewer switches it on in play), passing it through where no splat
-// lands, and the picture shows it. Every frame is finite and lit.
+// Trails keep 88 % a frame; the liquid, shown in the picture, passes the scene
+// through where no splat lands. Every frame is finite and lit.
 TEST_F(Frame, TrailsAndLiquidOnlyInTheirBars) {
   const float sentinel[4] = {-5, -5, -5, -5};
   Image viewed[2];  // play 3 at bar 10.5 with the viewer's liquid off and on
@@ -108,9 +103,8 @@ TEST_F(Frame, TrailsAndLiquidOnlyInTheirBars) {
   EXPECT_NE(viewed[0], viewed[1]);
 }
 
-// The composite at the bar, word and word age over a scene of vertical
-// stripes 8 pixels wide (so a displacement shows) without bloom, with only
-// the given row of the word sheet lit (slow to upload: only on change).
+// Over vertical stripes 8 pixels wide (so a displacement shows) without bloom,
+// with only the given row of the word sheet lit (slow to upload: on change).
 static Image Composite(float bar, int row, float word, float wage) {
   static int lit = -2;
   if (row != lit) {
@@ -134,10 +128,8 @@ static Image Composite(float bar, int row, float word, float wage) {
   return ReadWindow();
 }
 
-// Against the same frame without them (the glitch: against the same bar's
-// first half): the glitch only in the third quarter of bars 23, 47 and 71;
-// the caption while WAGE < 1.2 (faded out by 1.18); end-title rows 24, 25
-// and 27 in turn from bar 88, row 28 in bar 91, nothing from 92 on.
+// Against the same frame without them (the glitch: against the bar's first
+// half); the caption is faded out by WAGE 1.18.
 TEST_F(Frame, GlitchCaptionsAndEndTitlesOnlyInTheirBars) {
   // bar, the row of the word sheet lit, word, word age, shown
   const std::tuple<float, int, float, float, bool> cases[] = {
@@ -158,8 +150,7 @@ TEST_F(Frame, GlitchCaptionsAndEndTitlesOnlyInTheirBars) {
   }
 }
 
-// A display so small that the deeper pyramid levels shift to 0 pixels: they
-// are clamped to 1 pixel, so every pass has a complete target and stays finite.
+// Pyramid levels that would shift to 0 pixels are clamped to 1.
 TEST_F(Frame, OnATinyDisplayPyramidLevelsClampToOnePixelAndStayFinite) {
   OpenHeadless(100, 40);  // 40 >> 6 = 0
   PlaceBall(-0.2f, 0.5f, 16);

@@ -1,10 +1,8 @@
-// Start-up on a 1920 x 1080 display: the shader blob, the programs, the GPU
-// resources, and the loading display through glyph atlases made by the test.
+// Start-up on a 1920 x 1080 display: shaders, GPU resources, the loading display.
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "tests/gl_harness.h"
 
@@ -23,9 +21,8 @@ TEST_F(Resources, BlobDecodesToTheSeventeenPiecesInOrderAndAllTwelveProgramsLink
   ASSERT_EQ(files.size(), 17u);
   int i = 0;
   for (auto& f : files) {
-    std::stringstream text;
-    text << std::ifstream(f).rdbuf();
-    EXPECT_EQ(shaderPieces[i++], text.str()) << f;
+    std::ifstream in(f);
+    EXPECT_EQ(shaderPieces[i++], std::string(std::istreambuf_iterator<char>(in), {})) << f;
   }
   for (i = 0; i < ProgramCount; i++) {  // a failed compile fails the link and reports its log
     GLint linked = 0;
@@ -73,9 +70,8 @@ static Image Loading(float progress) {  // with every character a solid cell
   return ReadWindow();
 }
 
-// At progress 0 only the text rows and the grey line light up; the dump's
-// rows light their bytes' two digits and leave the gap after each byte and
-// the partial byte at the right edge dark; at full progress the line is orange.
+// At progress 0 only the text rows and the grey line; the dump lights each
+// byte's two digits, not the gap after it nor a partial byte at the edge.
 TEST_F(Resources, LoadingShowsTheTextTheDumpAndTheProgressLine) {
   Image image = Loading(0);
   auto inRow = [](int r, float oy, float h, float px, float py) {  // its cells, centred at x = 0

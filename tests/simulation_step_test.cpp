@@ -1,5 +1,4 @@
-// The simulation's stepping through the step hook; the step and the
-// formations on all 1,048,576 particles, the real programs dispatched.
+// The stepping through the step hook; the step itself on all 1,048,576 particles.
 #include <array>
 #include <cstring>
 
@@ -43,8 +42,7 @@ static void Place(V3 p, V3 v = {}) {
   PlaceEach([=](uint32_t) { return p; }, v);
 }
 static void StepAt(double bar, double dt = 0.05) { SimulateStep(bar * BarSeconds, dt, 0); }
-// From beyond the snap distance one step puts every particle on its target:
-// at rest and without a streak (Q = P).
+// From beyond the snap distance: on its target at rest, without a streak (Q = P).
 static Buffer Targets(double bar) {
   Place({100, 100, 100});
   StepAt(bar);
@@ -124,9 +122,8 @@ TEST_F(Step, PointerPullsAndPushesOnlyInInteractiveMode) {
 static PFNGLMEMORYBARRIERPROC realBarrier;
 static unsigned lastBarrier;
 
-// k particles in cell (10, 40, 20), the rest just outside each side of the box.
-// Each compute pass fences what its readers need: the step its particles
-// (storage) and counts (image), the light pass its stores for the steps.
+// k particles in cell (10, 40, 20), the rest just outside each side of the box;
+// each pass fences the buffers (storage), counts (image) or light its readers need.
 TEST_F(Step, OnlyParticlesInsideTheLightBoxCastAndReceiveShadowBehindBarriers) {
   realBarrier = kglMemoryBarrier;
   glEntries[EntMemoryBarrier] = (void*)+[](GLbitfield bits) { realBarrier(lastBarrier = bits); };
@@ -189,9 +186,8 @@ TEST_F(Step, FormationsKeepTheirShapes) {
       {2.5, Radius, 1.597f, 1.803f, 1.78f},    // sphere: radius 1.7, wobbling 6 %
       {24.5, Radius, 2.759f, 2.761f, 2.759f},  // mandelbulb from far: its bounding sphere
       {26.5, Radius, 0, 4, 1.69f},             // hopf: softened, never beyond 4
-      // Tunnel: rings of radius 1.35 to 1.85 streaming from 40 down to -1.
       {28.5, [](V3 q, uint32_t) { return std::hypot(q.x, q.y); }, 1.3499f, 1.8501f, 0},
-      {28.5, [](V3 q, uint32_t) { return q.z; }, -1, 39.96f, 39},
+      {28.5, [](V3 q, uint32_t) { return q.z; }, -1, 39.96f, 39},  // tunnel: rings from 40 to -1
       {40.5, OffGrid, 0, 1e-5f, 0},  // ocean: heights within 0.5 of -1.5
       {40.5, [](V3 q, uint32_t) { return std::fabs(q.y + 1.5f); }, 0, 0.5001f, 0},
       {12.5, SierpinskiCorner, 0, 1e-4f, 0},
@@ -209,8 +205,7 @@ TEST_F(Step, FormationsKeepTheirShapes) {
   EXPECT_EQ(Targets(28.5), tunnel);
 }
 
-// Fireworks ignore the spring: from near or far they land on the same
-// targets, with the velocity of that move.
+// Fireworks ignore the spring, and move at the velocity of the jump.
 TEST_F(Step, FireworksLandOnTheirTargetsFromAnywhere) {
   Buffer p;
   for (V3 start : {V3{100, 100, 100}, V3{0.5f, 0, 0}}) {
@@ -236,8 +231,7 @@ class Advance : public ::testing::Test {
   void TearDown() override { simulateStep = SimulateStep, headlessNow = -1; }
 };
 
-// A reset where due, then contiguous full sub-steps, the last landing on the
-// target; beyond the bound the oldest are dropped, the reset counting as one.
+// Beyond the bound the oldest sub-steps are dropped, the reset counting as one.
 TEST_F(Advance, ResetsWhereDueThenContiguousSubStepsOfAtMostTheMaximum) {
   const double bar = BarSeconds, none = -1;
   const int all = StepsUnbounded;
@@ -273,15 +267,13 @@ TEST_F(Advance, ResetsWhereDueThenContiguousSubStepsOfAtMostTheMaximum) {
   }
 }
 
-// The show loop's catch-up on the scripted clock: after a frame that
-// measures the step's wall time, a frame `behind` seconds late runs as many
-// steps as fit in 0.25 s, at least one.
+// After a frame that measures a step's wall time, a frame `behind` seconds late
+// runs as many steps as fit in 0.25 s, at least one.
 TEST_F(Advance, TheShowsCatchUpIsBoundedByTheWallTimeItsStepsTook) {
   for (auto [cost, behind, steps] :
        {std::tuple{0.34, 10.0, 1}, {0.1, 10.0, 2}, {1.0 / 512, 5.0, 100}, {1.0 / 512, 20.0, 128}}) {
     stepCost = cost, headlessNow = 128, simTime = 1.0;
-    CatchUpSimulation(1.05);
-    ends.clear();
+    CatchUpSimulation(1.05), ends.clear();
     CatchUpSimulation(1.05 + behind);
     EXPECT_EQ((int)ends.size(), steps) << cost;
     EXPECT_EQ(simTime, 1.05 + behind);
