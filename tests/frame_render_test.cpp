@@ -150,18 +150,24 @@ TEST_F(Frame, GlitchCaptionsAndEndTitlesOnlyInTheirBars) {
   }
 }
 
-// Pyramid levels that would shift to 0 pixels are clamped to 1.
+// Pyramid levels that would shift to 0 pixels are clamped to 1: every pass
+// draws its level, so nothing reads what the poison left.
 TEST_F(Frame, OnATinyDisplayPyramidLevelsClampToOnePixelAndStayFinite) {
   OpenHeadless(100, 40);  // 40 >> 6 = 0
   PlaceBall(-0.2f, 0.5f, 16);
+  // Not NaN: a zero-weight neighbour of an edge tap may still be fetched.
+  const float poison[4] = {1e4f, 1e4f, 1e4f, 1e4f};
   for (float scale : {1.0f, 0.2f}) {
+    for (int k = 2; k <= 8; k++) glClearTexImage(targetTextures[k], 0, GL_RGBA, GL_FLOAT, poison);
     RenderFrame(25 * BarSeconds, scale);  // with the liquid surface too
     for (int k = 2; k <= 8; k++) {
+      int s = k - 1, stride = std::max(100 >> s, 1), w = std::max((int)(100 * scale) >> s, 1),
+          h = std::max((int)(40 * scale) >> s, 1), bad = 0;
       std::vector<float> level = ReadTarget(k, 4);
-      EXPECT_EQ(level.size(), std::max(100 >> (k - 1), 1) * std::max(40 >> (k - 1), 1) * 4u) << k;
-      EXPECT_TRUE(
-          std::all_of(level.begin(), level.end(), [](float x) { return std::isfinite(x); }));
+      ASSERT_EQ(level.size(), stride * std::max(40 >> s, 1) * 4u) << k;
+      for (int y = 0; y < h; y++)  // the used area; the scene's values are below 64
+        for (int x = 0; x < w * 4; x++) bad += !(level[y * stride * 4 + x] < 100);  // NaN too
+      EXPECT_EQ(bad, 0) << "target " << k << " at scale " << scale;
     }
-    EXPECT_GT(Brightness(ReadWindow()), 30.0);
   }
 }

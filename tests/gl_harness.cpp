@@ -43,13 +43,13 @@ void BuildAllPrograms() {
 }
 
 std::vector<float> ReadTarget(int target, int components) {
-  GLint w = 0, h = 0, t = targetTextures[target];
-  glGetTextureLevelParameteriv(t, 0, GL_TEXTURE_WIDTH, &w);
-  glGetTextureLevelParameteriv(t, 0, GL_TEXTURE_HEIGHT, &h);
+  GLint w = 0, h = 0;
+  glGetTextureLevelParameteriv(targetTextures[target], 0, GL_TEXTURE_WIDTH, &w);
+  glGetTextureLevelParameteriv(targetTextures[target], 0, GL_TEXTURE_HEIGHT, &h);
   std::vector<float> data((size_t)w * h * components);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glGetTextureImage(t, 0, components == 1 ? GL_RED : GL_RGBA, GL_FLOAT, data.size() * 4,
-                    data.data());
+  glGetTextureImage(targetTextures[target], 0, components == 1 ? GL_RED : GL_RGBA, GL_FLOAT,
+                    data.size() * 4, data.data());
   return data;
 }
 

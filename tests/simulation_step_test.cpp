@@ -183,9 +183,8 @@ static float MengerHoles(V3 q, uint32_t) {  // cells at a face or body centre, a
 TEST_F(Step, FormationsKeepTheirShapes) {
   // bar, measure, lo, hi, reach
   const std::tuple<double, float (*)(V3, uint32_t), float, float, float> cases[] = {
-      {2.5, Radius, 1.597f, 1.803f, 1.78f},    // sphere: radius 1.7, wobbling 6 %
-      {24.5, Radius, 2.759f, 2.761f, 2.759f},  // mandelbulb from far: its bounding sphere
-      {26.5, Radius, 0, 4, 1.69f},             // hopf: softened, never beyond 4
+      {2.5, Radius, 1.597f, 1.803f, 1.78f},  // sphere: radius 1.7, wobbling 6 %
+      {26.5, Radius, 0, 4, 1.69f},           // hopf: softened, never beyond 4
       {28.5, [](V3 q, uint32_t) { return std::hypot(q.x, q.y); }, 1.3499f, 1.8501f, 0},
       {28.5, [](V3 q, uint32_t) { return q.z; }, -1, 39.96f, 39},  // tunnel: rings from 40 to -1
       {40.5, OffGrid, 0, 1e-5f, 0},  // ocean: heights within 0.5 of -1.5
@@ -193,29 +192,12 @@ TEST_F(Step, FormationsKeepTheirShapes) {
       {12.5, SierpinskiCorner, 0, 1e-4f, 0},
       {72.5, MengerHoles, 0, 0, 0},
   };
-  Buffer p, tunnel;
+  Buffer p;
   double last = 0;
   for (auto [bar, measure, lo, hi, reach] : cases) {
     if (bar != last) p = Targets(last = bar);
-    if (bar == 28.5) tunnel = p;
     auto [low, high, _] = SPAN(measure(At(p, i), i));
     EXPECT_TRUE(low >= lo && high <= hi && high >= reach) << bar << ": " << low << " " << high;
-  }
-  U[7][0] = 40;  // a number without a rule of its own: the tunnel
-  EXPECT_EQ(Targets(28.5), tunnel);
-}
-
-// Fireworks ignore the spring, and move at the velocity of the jump.
-TEST_F(Step, FireworksLandOnTheirTargetsFromAnywhere) {
-  Buffer p;
-  for (V3 start : {V3{100, 100, 100}, V3{0.5f, 0, 0}}) {
-    Place(start);
-    StepAt(88.5);
-    auto q = ReadBuffer(0), v = ReadBuffer(1);
-    if (p.empty()) p = q;
-    EXPECT_EQ(
-        COUNT(Len(At(q, i) - At(p, i)) > 1e-5f || Len(At(v, i) - (At(q, i) - start) * 20) > 2e-2f),
-        0);
   }
 }
 
