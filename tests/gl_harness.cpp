@@ -10,10 +10,8 @@ static int errors;
 
 static void GLAPIENTRY OnDebug(GLenum, GLenum type, GLuint, GLenum severity, GLsizei,
                                const GLchar* message, const void*) {
-  if (type == GL_DEBUG_TYPE_ERROR || severity == GL_DEBUG_SEVERITY_HIGH) {
-    errors++;
-    ADD_FAILURE() << "GL error: " << message;
-  }
+  if (type == GL_DEBUG_TYPE_ERROR || severity == GL_DEBUG_SEVERITY_HIGH)
+    errors++, ADD_FAILURE() << "GL error: " << message;
 }
 
 void OpenHeadless(int width, int height) {
@@ -26,8 +24,7 @@ void OpenHeadless(int width, int height) {
       fread(image, 1, sizeof image, f), fclose(f);
     headlessWidth = width, headlessHeight = height, headlessDebug = 1;
     ASSERT_TRUE(OpenShowWindow());
-    glEnable(GL_DEBUG_OUTPUT);
-    glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+    glEnable(GL_DEBUG_OUTPUT), glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
     glDebugMessageCallback(OnDebug, nullptr);
   } else {
     screenWidth = width, screenHeight = height;
