@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -29,7 +28,6 @@ TEST(ChunkPlan, QueuesTheRestOfTheSongInFourSecondChunks) {
 }
 
 static double Wall() { return SDL_GetPerformanceCounter() / (double)SDL_GetPerformanceFrequency(); }
-static void Sleep(double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); }
 static std::vector<short> song((size_t)SongFrames * 2);  // silence will do
 
 // The position is what the device took from the queue less the buffer it is
@@ -41,14 +39,13 @@ TEST(Playback, PositionTrailsWhatTheDeviceTookByItsBuffer) {
     double from = start / 44100.0, begin = Wall(), end = begin + 10, p;
     AudioStart(start);
     ASSERT_NE(audioDevice, 0u) << "the dummy driver should open";
-    // Queuing takes a while on a loaded machine; the dummy device pulls its
-    // 23.2 ms buffers 23 ms apart.
+    // Queuing takes a while on a loaded machine; 23.2 ms buffers are pulled 23 ms apart.
     p = AudioPositionSeconds() - from;
     EXPECT_TRUE(p >= 0 && p <= (Wall() - begin) * 1.01 + 0.002)
         << p << " after a start at " << from;
     unsigned queued = (SongFrames - start) * 4, left;  // the rest of the song
     do {  // a reading between two equal queue sizes, three buffers in
-      Sleep(0.002);
+      SDL_Delay(2);
       left = SDL_GetQueuedAudioSize(audioDevice);
       p = AudioPositionSeconds();
     } while ((left != SDL_GetQueuedAudioSize(audioDevice) || queued - left < 3 * 4096) &&
@@ -57,20 +54,19 @@ TEST(Playback, PositionTrailsWhatTheDeviceTookByItsBuffer) {
   }
 }
 
-// Near, at and past the end: the position stops at the end, or stands at the start.
 TEST(Playback, StopsAtTheEndOrStandsPastIt) {
   songBuffer = song.data();
   for (int start : {SongFrames - 2048, SongFrames, SongFrames + 44100}) {
     AudioStart(start);
     for (double end = Wall() + 10; SDL_GetQueuedAudioSize(audioDevice) && Wall() < end;)
-      Sleep(0.01);
-    Sleep(0.1);
+      SDL_Delay(10);
+    SDL_Delay(100);
     EXPECT_EQ(AudioPositionSeconds(), std::max(start, SongFrames) / 44100.0) << start;
   }
 }
 
-// Without an audio device the wall clock runs the song, to its end. A fresh
-// process, so SDL's audio has not started; status 0 when all holds.
+// Without an audio device the wall clock runs the song, to its end (a fresh
+// process: SDL's audio not yet started).
 static int NoDeviceChild() {
   setenv("SDL_AUDIODRIVER", "kestrin-no-such-driver", 1);
   songBuffer = song.data();

@@ -1,8 +1,6 @@
 # kestrin-capture on a full disk (a 4 MB tmpfs in a private mount namespace):
-# --wav, --events and --video each exit 2 naming the system's reason, leave
-# neither the final name nor a temporary behind, and leave a file already
-# under the final name as it was. Skipped (status 77) only where no tmpfs can
-# be mounted. Usage: sh capture_full_disk_test.sh BUILD_DIR
+# each output exits 2 naming the system's reason, leaves no temporary, and
+# leaves a file already under the final name as it was.
 capture="$1/kestrin-capture"
 if [ "$2" != inside ]; then
   unshare -m true 2>/dev/null || { echo "SKIPPED: no private mount namespace (unshare -m needs root)"; exit 77; }
@@ -14,8 +12,7 @@ mount -t tmpfs -o size=4m tmpfs "$disk" || { echo "SKIPPED: cannot mount a tmpfs
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# The video's soundtrack span (0.3 s: 52,964 bytes, 13 pages) fits, its MP4
-# does not: ffmpeg is the one to fail.
+# The video's soundtrack span (0.3 s: 52,964 bytes) fits, its MP4 does not.
 span=$(((52964 + 4095) / 4096 * 4096))
 while IFS='|' read -r name free want args; do
   rm -rf "${disk:?}"/* "$disk"/.part*
@@ -36,5 +33,4 @@ x.txt|8192|No space left on device|--events
 x.mp4|$((span + 8192))|No space left on device*ffmpeg failed|--from 41.2 --to 41.5 --fps 10 --settle 0.05 --size 160x90 --video
 EOF2
 
-[ $failures -eq 0 ] && echo "capture on a full disk: all checks passed"
-[ $failures -eq 0 ]
+[ $failures -eq 0 ] && echo "capture on a full disk: all checks passed"  # and the status

@@ -1,5 +1,4 @@
-// The glyph atlas and the word sheet as pixels: tests that hold for every text
-// rasteriser (FreeType on Linux, GDI on Windows), included by each one's tests.
+// The glyph atlas and the word sheet as pixels, for every text rasteriser.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -24,8 +23,7 @@ static Ink InkIn(const Pixels& p, int stride, int x, int y, int w, int h) {
 }
 static Ink Band(const Pixels& p, int i) { return InkIn(p, WordSheetSize, 0, 64 * i, 2048, 64); }
 
-// Every code centred in its cell, H on the cell's row 97 and 72 high (DejaVu Sans Mono at
-// an em of 100: Wine's prefix maps Consolas to it), space empty, 127 the exact block.
+// H on the cell's row 97 and 72 high (DejaVu Sans Mono at an em of 100: Wine maps Consolas to it).
 TEST(GlyphAtlas, EveryCodeCentredInItsCellSpaceEmpty127TheBlock) {
   Pixels atlas(AtlasWidth * AtlasHeight, 7);  // which drawing must clear
   ASSERT_NE(DrawGlyphAtlas(atlas.data()).face, nullptr) << "no monospaced face";
@@ -48,8 +46,7 @@ TEST(GlyphAtlas, EveryCodeCentredInItsCellSpaceEmpty127TheBlock) {
       << "not antialiased";
 }
 
-// Line i centred in band i, capitals on band row 52, the two "YOU" alike, and the widest
-// card fits, 3 pixels wider per character than the sheet's face unspaced, drawn in a strip.
+// The two "YOU" alike; the widest card fits, 3 pixels wider per character than unspaced.
 TEST(WordSheet, LinesCentredInTheirBandsSpacedAndFitting) {
   Pixels words(WordSheetSize * WordSheetSize, 7), plain(WordSheetSize * 64);
   TextSurface p = {plain.data(), WordSheetSize, 64, 0, DrawWordSheet(words.data()).face};

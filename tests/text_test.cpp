@@ -1,24 +1,40 @@
-// The text textures: as uploaded, the drawn pixels top row first with
-// trilinear mipmaps; without any font, black with one line per missing face.
-#include <GL/gl.h>
-#include <GL/glext.h>
-#include <gtest/gtest.h>
+// FreeType's text: the shared pixel checks, the faces fontconfig offers, the
+// textures as uploaded, and black textures without any font.
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <tuple>
 #include <utility>
-#include <vector>
 
-#include "runtime/runtime.h"
 #include "tests/gl_harness.h"
+#include "tests/text_checks.h"
 
-static std::vector<unsigned char> Level(int level) {  // of the bound texture
+TEST(TextFaces, OnlyTheFaceAskedForOrTheFallbackIsTaken) {
+  // Fontconfig answers every request with some face: a stand-in must come from the fallback.
+  const char* const cases[][2] = {
+      {"DejaVu Serif Bold,DejaVu Serif:weight=bold", "DejaVu Serif/Bold"},
+      {"DejaVu", "DejaVu Sans Mono/Book"},         // a longer family is not the face asked for
+      {"DejaVu SansX", "DejaVu Sans Mono/Book"}};  // nor a shorter one that ends mid-word
+  Pixels pixels(64 * 64);
+  for (auto [face, found] : cases) {
+    auto f =
+        (FT_Face)MakeTextSurface(64, 64, face, "monospace:spacing=mono", 40, pixels.data()).face;
+    ASSERT_NE(f, nullptr) << face;
+    EXPECT_EQ(std::string(f->family_name) + "/" + f->style_name + "/" +
+                  std::to_string(f->size->metrics.y_ppem),
+              std::string(found) + "/40")
+        << face;
+  }
+}
+
+static Pixels Level(int level) {  // of the bound texture
   GLint w = 0, h = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &h);
-  std::vector<unsigned char> p((size_t)w * h);
+  Pixels p((size_t)w * h);
   glGetTexImage(GL_TEXTURE_2D, level, GL_RED, GL_UNSIGNED_BYTE, p.data());
   return p;
 }
@@ -30,7 +46,7 @@ TEST(TextTextures, UploadedTopRowFirstWithTrilinearMipmaps) {
       {textureAtlas, AtlasWidth * AtlasHeight, 11, DrawGlyphAtlas},
       {textureWords, WordSheetSize * WordSheetSize, 12, DrawWordSheet}};
   for (auto& [texture, size, levels, draw] : cases) {
-    std::vector<unsigned char> drawn(size);
+    Pixels drawn(size);
     ASSERT_NE(draw(drawn.data()).face, nullptr);
     glBindTexture(GL_TEXTURE_2D, texture);
     EXPECT_TRUE(Level(0) == drawn) << "texture " << texture;
@@ -47,10 +63,9 @@ static int DrawWithoutFonts() {
   std::string conf = testing::TempDir() + "kestrin-no-fonts.conf";  // no font directories
   std::ofstream(conf) << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
   setenv("FONTCONFIG_FILE", conf.c_str(), 1);
-  std::vector<unsigned char> atlas(AtlasWidth * AtlasHeight, 9);
-  std::vector<unsigned char> words(WordSheetSize * WordSheetSize, 9), black(words.size());
+  Pixels atlas(AtlasWidth * AtlasHeight, 9), words(WordSheetSize * WordSheetSize, 9);
   if (DrawGlyphAtlas(atlas.data()).face || DrawWordSheet(words.data()).face) return 1;
-  return atlas == std::vector<unsigned char>(atlas.size()) && words == black ? 0 : 2;
+  return atlas == Pixels(atlas.size()) && words == Pixels(words.size()) ? 0 : 2;
 }
 
 TEST(TextTextures, WithoutFontsBlackAndOneLineNamesEachFace) {
