@@ -1,16 +1,13 @@
-// Song playback: the chunk plan, and the position against SDL's dummy driver
-// (CTest sets SDL_AUDIODRIVER=dummy), which plays the queue in real time.
+// Song playback: the chunk plan, and the position against SDL's real-time dummy driver.
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <tuple>
 #include <vector>
 
 #include "audio/audio.h"
 #include "music/music.h"
-#include "runtime/headless.h"
 #include "runtime/platform.h"
 
 TEST(ChunkPlan, QueuesTheRestOfTheSongInFourSecondChunks) {
@@ -30,9 +27,8 @@ TEST(ChunkPlan, QueuesTheRestOfTheSongInFourSecondChunks) {
 static double Wall() { return SDL_GetPerformanceCounter() / (double)SDL_GetPerformanceFrequency(); }
 static std::vector<short> song((size_t)SongFrames * 2);  // silence will do
 
-// The position is what the device took from the queue less the buffer it is
-// playing; a restart drops back at once. The device's thread may be starved
-// on a loaded machine: every wait lasts up to 10 s.
+// The position is what the device took less the buffer it plays; a restart drops back at
+// once. The device's thread may be starved on a loaded machine: waits last up to 10 s.
 TEST(Playback, PositionTrailsWhatTheDeviceTookByItsBuffer) {
   songBuffer = song.data();
   for (int start : {0, 5443199, 0}) {
@@ -63,23 +59,4 @@ TEST(Playback, StopsAtTheEndOrStandsPastIt) {
     SDL_Delay(100);
     EXPECT_EQ(AudioPositionSeconds(), std::max(start, SongFrames) / 44100.0) << start;
   }
-}
-
-// Without an audio device the wall clock runs the song, to its end (a fresh
-// process: SDL's audio not yet started).
-static int NoDeviceChild() {
-  setenv("SDL_AUDIODRIVER", "kestrin-no-such-driver", 1);
-  songBuffer = song.data();
-  headlessNow = 5.0;
-  AudioStart(SongFrames - 44100);
-  headlessNow = 5.5;
-  double half = AudioPositionSeconds() - (SongFrames - 22050) / 44100.0;
-  headlessNow = 30.0;
-  return audioDevice || std::abs(half) > 1e-9 || AudioPositionSeconds() != SongFrames / 44100.0;
-}
-
-TEST(NoAudioDevice, SaysSoOnceAndFallsBackToTheWallClock) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(exit(NoDeviceChild()), ::testing::ExitedWithCode(0),
-              "^kestrin: no audio device[^\n]*\n$");
 }

@@ -1,5 +1,4 @@
-// The Windows stub's decoder against the xz command line and against damaged
-// streams; also built with the sanitizers (lzma_decode_sanitize).
+// The Windows stub's decoder against xz and damaged streams (also under the sanitizers).
 #include "runtime/lzma_decode.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 typedef std::vector<unsigned char> Bytes;
@@ -28,8 +28,7 @@ static Bytes Xz(const Bytes& data, const std::string& options = kShow) {
   return packed;
 }
 
-// With a crc, through the stub's whole check; otherwise LZMA (then x86) only.
-// Vectors allocate exactly their size: the sanitizer sees any stray access.
+// With a crc, the stub's whole check; else LZMA (then x86). Exact sizes for the sanitizer.
 static bool Decode(const Bytes& stream, size_t outSize, Bytes* result, const unsigned* crc,
                    int lc = 3, int lp = 0, int pb = 0, bool x86 = true) {
   Bytes in(stream), out(outSize);
@@ -42,8 +41,7 @@ static bool Decode(const Bytes& stream, size_t outSize, Bytes* result, const uns
   return ok;
 }
 
-// Random bytes; with branches, E8/E9 opcodes so close together that the
-// filter's memory of recent ones decides each conversion.
+// Random bytes; with branches, E8/E9 so close that the filter's memory decides each.
 static Bytes Random(size_t n, bool branches = false) {
   Bytes data(n);
   unsigned x = 1;
@@ -54,37 +52,27 @@ static Bytes Random(size_t n, bool branches = false) {
 }
 
 TEST(LzmaDecode, EqualsTheInputOfXz) {
-  Bytes runs(200000, 'a'), show = Load(KESTRIN_BUILD_DIR "/kestrin-show");
+  Bytes runs(200000, 'a'), show = Load(KESTRIN_BUILD_DIR "/kestrin-show"), out;
   runs.insert(runs.end(), 300000, 0xFF);
   for (int i = 0; i < 100000; i++) runs.insert(runs.end(), {1, 2, (unsigned char)(i >> 12)});
   ASSERT_GT(show.size(), 10000u) << "the show binary is missing";
   const Bytes random = Random(300000), branches = Random(100000, true);
-  const struct {
-    Bytes data, stream;
-    int lc, lp, pb;
-    bool x86;
-  } cases[] = {
-      {random, Xz(random, "--lzma1=lc=3,lp=0,pb=0"), 3, 0, 0, false},
-      {runs, Xz(runs, "--lzma1=preset=9e,lc=3,lp=0,pb=0"), 3, 0, 0, false},
-      {show, Load(KESTRIN_BUILD_DIR "/show_payload.c.lzma"), 3, 0, 0, true},
-      {show, Xz(show, "--x86 --lzma1=lc=1,lp=3,pb=4"), 1, 3, 4, true},  // position bits
-      {branches, Xz(branches), 3, 0, 0, true},
-  };
-  for (auto& c : cases) {
-    Bytes out;
-    EXPECT_TRUE(Decode(c.stream, c.data.size(), &out, nullptr, c.lc, c.lp, c.pb, c.x86) &&
-                out == c.data)
-        << &c - cases;
-  }
+  const std::tuple<Bytes, Bytes, bool> cases[] = {
+      {random, Xz(random, "--lzma1=lc=3,lp=0,pb=0"), false},
+      {runs, Xz(runs, "--lzma1=preset=9e,lc=3,lp=0,pb=0"), false},
+      {show, Load(KESTRIN_BUILD_DIR "/show_payload.c.lzma"), true},
+      {branches, Xz(branches), true}};
+  for (auto& [data, stream, x86] : cases)  // x86: filtered
+    EXPECT_TRUE(Decode(stream, data.size(), &out, nullptr, 3, 0, 0, x86) && out == data)
+        << data.size();
+  Bytes positionBits = Xz(show, "--x86 --lzma1=lc=1,lp=3,pb=4");
+  EXPECT_TRUE(Decode(positionBits, show.size(), &out, nullptr, 1, 3, 4) && out == show);
   // Every small size, empty included: the filter never converts the last 4 bytes.
-  for (size_t n = 0; n <= 40; n++) {
-    Bytes data = Random(n, true), out;
-    EXPECT_TRUE(Decode(Xz(data), n, &out, nullptr) && out == data) << n;
-  }
+  for (size_t n = 0; n <= 40; n++)
+    EXPECT_TRUE(Decode(Xz(Random(n, true)), n, &out, nullptr) && out == Random(n, true)) << n;
 }
 
-// The first literals are close to raw bits: a flip there can decode cleanly
-// into other bytes, which only the CRC tells apart.
+// Early literals are near raw bits: a flip may decode cleanly, which only the CRC catches.
 TEST(UnpackShow, RefusesEveryCutEveryFlippedBitAndAWrongSize) {
   const char text[] =
       "Every byte of a short stream matters: the decoder checks its end, "

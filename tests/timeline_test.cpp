@@ -1,5 +1,4 @@
-// The timeline (events, envelopes, uniforms, formations), loading progress,
-// the show clock and the adaptive resolution.
+// The timeline, loading progress, the show clock and the adaptive resolution.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -48,8 +47,7 @@ TEST(FillUniforms, WritesEveryComponentItOwnsAndNothingElse) {
   for (int i = 0; i < 32; i++)
     EXPECT_FLOAT_EQ(u[i], expect[i]) << "U[" << i / 4 << "][" << i % 4 << "]";
   FillUniforms(0.25);  // before the first word
-  EXPECT_EQ(U[5][0], -1.0f);
-  EXPECT_EQ(U[5][1], 99.0f);
+  EXPECT_EQ(std::make_pair(U[5][0], U[5][1]), std::make_pair(-1.0f, 99.0f));
 }
 
 TEST(FillUniforms, ChoirSumsFourVoicesOverThirtyTwoFrames) {
@@ -102,17 +100,14 @@ TEST(Loading, ProgressAndExitRule) {
   EXPECT_TRUE(LoadingFinished(12, 100));
 }
 
-// 60 Hz frames against a scripted audio(t), the counter at 100 s as after
-// loading: the clock jumps when more than 0.15 s off and slews up to that; the
-// show time never goes back, holds only on a jump back, and never steps more
-// than a frame and 15 %.
+// 60 Hz frames against a scripted audio(t): the clock jumps when over 0.15 s off, else slews;
+// the show time never goes back, holds only on a jump back, steps at most a frame and 15 %.
 TEST(ShowClock, FollowsAScriptedAudioPosition) {
   auto stepped = [](double s) { return std::floor(s * 44100 / 1024) * 1024 / 44100; };
   auto fast = [](double s) { return s * 1.002; };
   auto stall = [](double s) { return s < 2 ? s : s < 2.4 ? 2.0 : s - 0.4; };
   auto back = [](double s) { return s < 1 ? s : s - 0.3; };  // an underrun replayed
-  // audio, show - audio after 1 s and at the end, frames over 0.15 s (and a
-  // frame) off, frames held
+  // audio, |show - audio| after 1 s and at the end, frames over 0.15 s off, frames held
   const std::tuple<double (*)(double), double, double, int, int, int> cases[] = {
       {stepped, 0.03, 0.03, 0, 0, 0},
       {fast, 0.002, 0.002, 0, 0, 0},
