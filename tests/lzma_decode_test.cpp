@@ -94,5 +94,4 @@ TEST(UnpackShow, RefusesEveryCutEveryFlippedBitAndAWrongSize) {
   }
   EXPECT_EQ(passed, 0);
   EXPECT_GT(decodedOther, 0) << "the CRC guards nothing here: choose a stream that needs it";
-  EXPECT_EQ(Crc32((const unsigned char*)"123456789", 9), 0xCBF43926u);  // as gzip's
 }

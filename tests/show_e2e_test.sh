@@ -34,12 +34,10 @@ export DISPLAY=:$(cat "$work/key.display")
 found() { window=$(xdotool search --classname '^kestrin$' 2>/dev/null | head -1) && [ -n "$window" ]; }
 retry 300 found || fail "no window of class kestrin within 60 s: $(cat "$work/key.err")"
 [ "$(xdotool getwindowname "$window")" = KESTRIN ] || fail "title: $(xdotool getwindowname "$window")"
-# The packer runs the show from memory, handing it the file's path (its bytes are shown).
-case "$(readlink /proc/$key/exe)" in /memfd:kestrin*) ;; *) fail "not run from memory: $(readlink /proc/$key/exe)" ;; esac
+case "$(readlink /proc/$key/exe)" in /memfd:kestrin*) ;; *) fail "the packer did not run the show from memory" ;; esac
 [ "$(tr '\000' '\n' </proc/$key/cmdline | head -1)" = "$(readlink -f "$build/kestrin")" ] ||
-  fail "the show was not handed its file's path: $(tr '\000' ' ' </proc/$key/cmdline)"
-# SIGPIPE (13) ignored: a vanished X server ends in Xlib's message, not a silent death.
-ignored=$(sed -n 's/^SigIgn:\t*//p' /proc/$key/status)
+  fail "the show was not handed its file's path, whose bytes it shows: $(tr '\000' ' ' </proc/$key/cmdline)"
+ignored=$(sed -n 's/^SigIgn:\t*//p' /proc/$key/status) # SIGPIPE (13): a lost X server must not kill silently
 [ $(((0x$ignored >> 12) & 1)) -eq 1 ] || fail "SIGPIPE is not ignored (SigIgn $ignored)"
 # Under load a loading frame can take seconds: look until something is drawn.
 lit() {
@@ -60,7 +58,6 @@ done
 xdotool keydown Escape sleep 0.1 keyup Escape
 kill -TERM $term
 running() { kill -0 $key 2>/dev/null && echo Escape; kill -0 $term 2>/dev/null && echo SIGTERM; }
-gone() { [ -z "$(running)" ]; }
-retry 40 gone || fail "still running 8 s after $(running)"
+retry 40 eval '[ -z "$(running)" ]' || fail "still running 8 s after $(running)"
 wait $key || fail "after Escape the show exited with $?: $(cat "$work/key.err")"
 wait $term || fail "after SIGTERM the show exited with $?: $(cat "$work/term.err")"
