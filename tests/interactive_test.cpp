@@ -1,16 +1,13 @@
-// The interactive loop: one frame's input, and the real loop driven headless
-// by a scripted clock and input.
+// Interactive input, and the real loop driven headless by a scripted clock and input.
 #include <gtest/gtest.h>
 
 #include <tuple>
 #include <vector>
 
 #include "audio/audio.h"
-#include "gpu/gpu.h"
 #include "music/music.h"
 #include "runtime/headless.h"
 #include "runtime/platform.h"
-#include "runtime/runtime.h"
 #include "tests/gl_harness.h"
 
 #define K(key) (1u << (key))
@@ -29,8 +26,7 @@ static void ResetInput() {
 
 TEST(InteractiveInput, ArrowsTogglesAndThePointer) {
   ResetInput();
-  // Held keys, the value before the frame and after: the distance steps
-  // until the first value past its limit.
+  // Held keys, the value before the frame and after: the distance stops past its limit.
   const std::tuple<unsigned, float*, float, float> held[] = {
       {K(KeyLeft) | K(KeyRight), &U[5][2], 0, 0},  // both cancel
       {K(KeyUp), &U[5][3], -0.595f, -0.605f},
@@ -42,7 +38,6 @@ TEST(InteractiveInput, ArrowsTogglesAndThePointer) {
     Frame(keys);
     EXPECT_FLOAT_EQ(*value, after) << before;
   }
-  U[5][3] = 0;
 
   hudVisible = 1, liquidOn = 0;
   Frame(K(KeyH));
@@ -50,21 +45,15 @@ TEST(InteractiveInput, ArrowsTogglesAndThePointer) {
   EXPECT_EQ(std::make_pair(hudVisible, liquidOn), std::make_pair(0, 1));
   InputKey(KeyH, 0);
   InputKey(KeyH, 1);  // a tap within one frame still counts
-  InputKey(KeyH, 0);
-  InteractiveInput();
+  Frame(0);
   EXPECT_EQ(hudVisible, 1);
 
-  // Pointer in half-height units from the centre, y up, in pixels on a
-  // display scaled 2: 2560 x 1440 pixels shown as 1280 x 720 units.
-  screenWidth = 2560, screenHeight = 1440;
-  pointerButton = 1;
-  const std::tuple<int, int, int, float, float> pointer[] = {
-      {640, 360, 1280, 0, 0},
-      {0, 0, 1280, -16.0f / 9, 1},
-      {1280, 720, 2560, 0, 0},                                 // unscaled
-      {5000, -3000, 1280, 17440.0f / 1440, 13440.0f / 1440}};  // outside the window
-  for (auto [x, y, units, ux, uy] : pointer) {
-    InputPointer(x, y, units, units * 9 / 16);
+  // Pointer in half-height units from the centre, y up, scaled 2, even outside the window.
+  screenWidth = 2560, screenHeight = 1440, pointerButton = 1;
+  const std::tuple<int, int, float, float> pointer[] = {
+      {640, 360, 0, 0}, {0, 0, -16.0f / 9, 1}, {5000, -3000, 17440.0f / 1440, 13440.0f / 1440}};
+  for (auto [x, y, ux, uy] : pointer) {
+    InputPointer(x, y, 1280, 720);
     InteractiveInput();
     EXPECT_EQ(std::make_tuple(U[7][1], U[7][2], U[7][3]), std::make_tuple(ux, uy, 1.0f)) << x;
   }
@@ -97,14 +86,10 @@ TEST(Loop, RestartsTheMusicAtBar72AndWrapsWithoutAReset) {
                                                {t0 + loop + 0.03, K(KeyEscape)}};
   ResetInput();
   script = steps, headlessPump = ScriptedPump, headlessNow = 50.0;
-  hudVisible = 0;
-  resolutionScale = 0.55f;  // as the automatic show left it
-  simTime = 150.0;          // where the automatic show had stepped to
+  hudVisible = 0, resolutionScale = 0.55f, simTime = 150.0;  // as the automatic show left them
   AudioStart(0);
   InteractiveLoop();  // returns on Escape
-  headlessPump = nullptr, headlessNow = -1;
-  // formation, HUD, show time, step (at most 0.05 s), music start frame, and
-  // no particle reset, no resolution adaptation
+  // formation, HUD, show time, step (<= 0.05 s), music start, no particle reset or rescaling
   const std::vector<std::vector<double>> expect = {
       {7, 1, bar72, 0.02, 5443199, 0, 0.55},
       {8, 0, bar72 + 0.1, 0.05, 5443199, 0, 0.55},  // ocean: the highest digit, not formation

@@ -1,5 +1,4 @@
-// Unpacking the show as the Windows stub does (decode, x86 filter, CRC), on
-// the Linux show's payload: the time a user waits before the show starts.
+// Unpacking the show as the Windows stub does, on the Linux show's payload.
 #include <benchmark/benchmark.h>
 
 #include <fstream>

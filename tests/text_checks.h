@@ -1,5 +1,4 @@
-// The glyph atlas and the word sheet as pixels: tests that hold for every text
-// rasteriser (FreeType on Linux, GDI on Windows), included by each one's tests.
+// The glyph atlas and the word sheet as pixels, for every text rasteriser.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -10,9 +9,8 @@
 #include "runtime/runtime.h"
 
 using Pixels = std::vector<unsigned char>;
-struct Ink {
-  int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;  // bounds of the non-zero pixels
-  bool any() const { return x0 <= x1; }
+struct Ink {  // bounds of the non-zero pixels, x1 < 0 for none
+  int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
 };
 static Ink InkIn(const Pixels& p, int stride, int x, int y, int w, int h) {
   Ink k;
@@ -24,15 +22,14 @@ static Ink InkIn(const Pixels& p, int stride, int x, int y, int w, int h) {
 }
 static Ink Band(const Pixels& p, int i) { return InkIn(p, WordSheetSize, 0, 64 * i, 2048, 64); }
 
-// Every code centred in its cell, H on the cell's row 97 and 72 high (DejaVu Sans Mono at
-// an em of 100: Wine's prefix maps Consolas to it), space empty, 127 the exact block.
+// H on the cell's row 97 and 72 high (DejaVu Sans Mono at an em of 100: Wine maps Consolas to it).
 TEST(GlyphAtlas, EveryCodeCentredInItsCellSpaceEmpty127TheBlock) {
   Pixels atlas(AtlasWidth * AtlasHeight, 7);  // which drawing must clear
   ASSERT_NE(DrawGlyphAtlas(atlas.data()).face, nullptr) << "no monospaced face";
   for (int c = 32; c < 127; c++) {
     int x = 64 * ((c - 32) % 16), y = 128 * ((c - 32) / 16);
     Ink k = InkIn(atlas, AtlasWidth, x, y, 64, 128);
-    ASSERT_EQ(k.any(), c != ' ') << c;
+    ASSERT_EQ(k.x1 >= 0, c != ' ') << c;
     if (c == ' ') continue;
     EXPECT_TRUE(k.x0 > x && k.x1 < x + 63 && k.y0 > y && k.y1 < y + 127) << c << " spills";
     EXPECT_NEAR(k.x0 + k.x1, 2 * x + 64, strchr("HMW0", c) ? 4 : 24) << c;  // punctuation sits off
@@ -48,16 +45,15 @@ TEST(GlyphAtlas, EveryCodeCentredInItsCellSpaceEmpty127TheBlock) {
       << "not antialiased";
 }
 
-// Line i centred in band i, capitals on band row 52, the two "YOU" alike, and the widest
-// card fits, 3 pixels wider per character than the sheet's face unspaced, drawn in a strip.
+// The two "YOU" alike; the widest card fits, 3 pixels wider per character than unspaced.
 TEST(WordSheet, LinesCentredInTheirBandsSpacedAndFitting) {
   Pixels words(WordSheetSize * WordSheetSize, 7), plain(WordSheetSize * 64);
   TextSurface p = {plain.data(), WordSheetSize, 64, 0, DrawWordSheet(words.data()).face};
   ASSERT_NE(p.face, nullptr) << "no display face";
   for (int i = 0; i < 32; i++) {
     Ink k = Band(words, i);
-    ASSERT_EQ(k.any(), i < WordSheetLines) << "band " << i;
-    if (!k.any()) continue;
+    ASSERT_EQ(k.x1 >= 0, i < WordSheetLines) << "band " << i;
+    if (k.x1 < 0) continue;
     EXPECT_TRUE(k.y0 > 64 * i && k.y1 < 64 * i + 63) << "line " << i << " leaks";
     EXPECT_NEAR(k.x0 + k.x1, 2048, 12) << "line " << i;
   }

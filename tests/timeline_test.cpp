@@ -1,9 +1,10 @@
-// The timeline: events, envelopes, FillUniforms and the formation schedule.
+// The timeline, loading progress, the show clock and the adaptive resolution.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "music/music.h"
@@ -46,8 +47,7 @@ TEST(FillUniforms, WritesEveryComponentItOwnsAndNothingElse) {
   for (int i = 0; i < 32; i++)
     EXPECT_FLOAT_EQ(u[i], expect[i]) << "U[" << i / 4 << "][" << i % 4 << "]";
   FillUniforms(0.25);  // before the first word
-  EXPECT_EQ(U[5][0], -1.0f);
-  EXPECT_EQ(U[5][1], 99.0f);
+  EXPECT_EQ(std::make_pair(U[5][0], U[5][1]), std::make_pair(-1.0f, 99.0f));
 }
 
 TEST(FillUniforms, ChoirSumsFourVoicesOverThirtyTwoFrames) {
@@ -87,4 +87,58 @@ TEST(Schedule, TheShaderTableIsTheCpuTableAndPlayOverridesIt) {
   for (double bar = -2; bar < 96; bar += 0.5) EXPECT_EQ(FormationAt(bar * BarSeconds), 8) << bar;
   U[7][0] = 0.0f;  // formation 0 is a choice too, not "follow the schedule"
   EXPECT_EQ(FormationAt(20 * BarSeconds), 0);
+}
+
+TEST(Loading, ProgressAndExitRule) {
+  const int none[4] = {0, 0, 0, 0}, some[4] = {10, 20, 30, 40}, done[4] = {92, 92, 92, 92};
+  EXPECT_FLOAT_EQ(LoadingProgress(none, 1, 0), 0.0125f);
+  EXPECT_NEAR(LoadingProgress(some, 5, 13), 0.3506454f, 1e-6);
+  // All but the final hand-over: the display last shows 98 %.
+  EXPECT_EQ((int)(LoadingProgress(done, 12, 31) * 100.0f), 98);
+  EXPECT_EQ(LoadingProgress(done, 12, 100), 1.0f);
+  EXPECT_FALSE(LoadingFinished(12, 31) || LoadingFinished(11, 100));
+  EXPECT_TRUE(LoadingFinished(12, 100));
+}
+
+// 60 Hz frames against a scripted audio(t): the clock jumps when over 0.15 s off, else slews;
+// the show time never goes back, holds only on a jump back, steps at most a frame and 15 %.
+TEST(ShowClock, FollowsAScriptedAudioPosition) {
+  auto stepped = [](double s) { return std::floor(s * 44100 / 1024) * 1024 / 44100; };
+  auto fast = [](double s) { return s * 1.002; };
+  auto stall = [](double s) { return s < 2 ? s : s < 2.4 ? 2.0 : s - 0.4; };
+  auto back = [](double s) { return s < 1 ? s : s - 0.3; };  // an underrun replayed
+  // audio, |show - audio| after 1 s and at the end, frames over 0.15 s off, frames held
+  const std::tuple<double (*)(double), double, double, int, int, int> cases[] = {
+      {stepped, 0.03, 0.03, 0, 0, 0},
+      {fast, 0.002, 0.002, 0, 0, 0},
+      {stall, 0.5, 0.002, 0, 12, 24},
+      {back, 0.5, 0.002, 1, 16, 20}};
+  const double frame = 1.0 / 60;
+  for (auto [audio, tolerance, atEnd, expectFar, minHeld, maxHeld] : cases) {
+    ShowClock clock = {100.0, 0, 0};
+    double show = -1, a = 0;
+    int held = 0, far = 0;
+    for (int i = 0; i < 600; i++) {
+      double now = 100.0 + i * frame, wall = ClockWall(clock, now), last = show;
+      a = audio(now - 100.0);
+      ClockCorrect(clock, wall, a, now + 0.001);
+      show = ClockShowTime(clock, wall);
+      far += std::fabs(wall - a) > 0.15 + frame;
+      if (i == 0) continue;
+      held += show == last;
+      ASSERT_GE(show, last) << "frame " << i;
+      ASSERT_LE(show - last, 1.15 * frame) << "frame " << i;
+      if (i >= 60) ASSERT_NEAR(show, a, tolerance) << "frame " << i;
+    }
+    EXPECT_EQ(far, expectFar);
+    EXPECT_TRUE(held >= minHeld && held <= maxHeld) << held;
+    EXPECT_NEAR(show, a, atEnd);
+  }
+}
+
+TEST(AdaptiveResolution, StepsOutsideTheBandAndClamps) {  // scale, frame ms, new scale
+  const std::tuple<float, double, float> cases[] = {
+      {0.7f, 20, 0.679f}, {0.7f, 15, 0.679f}, {0.7f, 14, 0.7f},   {0.7f, 12, 0.7f},
+      {0.7f, 10, 0.7f},   {0.7f, 5, 0.707f},  {0.36f, 30, 0.35f}, {0.995f, 1, 1.0f}};
+  for (auto [scale, ms, expect] : cases) EXPECT_FLOAT_EQ(AdaptScale(scale, ms), expect) << ms;
 }
