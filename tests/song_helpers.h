@@ -12,6 +12,14 @@
 #include "runtime/platform.h"
 #include "runtime/runtime.h"
 
+// libsong_plain: the song job built with the plain loops, run over the show's bytes.
+struct PlainOutput {
+  short* song;
+  EventList* lists;
+  unsigned char* words;
+};
+extern "C" PlainOutput PlainSong(unsigned char* exe);
+
 inline void LoadShowImage() {
   static unsigned char image[ExeImageBytes];
   ReadOwnFile(KESTRIN_BUILD_DIR "/kestrin", image, ExeImageBytes), exeImage = image;
@@ -19,15 +27,15 @@ inline void LoadShowImage() {
 
 // Tracks from the heap, where AddressSanitizer (song_sanitize) sees a write at
 // 7,182,000 or beyond; control arrays in pages, which ResetSong unmaps.
-inline float* Track() { return (float*)calloc(SongFrames, 4); }
 inline void AllocGroups() {
+  auto track = [] { return (float*)calloc(SongFrames, 4); };
   for (int g = 0; g < 4; g++)
-    trackGroups[g] = {Track(), Track(), Track(), g == 0 || g == 3 ? Track() : nullptr};
+    trackGroups[g] = {track(), track(), track(), g == 0 || g == 3 ? track() : nullptr};
   for (VoiceControl& v : voiceControl)
     for (float** a : {&v.pitch, &v.level, &v.vowel}) *a = (float*)Pages(ControlFrames * 4);
 }
 
-// The buffers of group g, or of every group for -1; Take reads [from, from + n) of each.
+// The buffers of group g, or of every group for -1; Clear and Take act on [from, from + n).
 inline std::vector<float*> Buffers(int g = -1) {
   std::vector<float*> v;
   for (TrackGroup& t : trackGroups)
@@ -51,6 +59,5 @@ inline void ClearVoiceData() {
   if (!voiceControl[0].pitch) AllocGroups();
   for (VoiceControl& v : voiceControl)
     for (float* a : {v.pitch, v.level, v.vowel}) memset(a, 0, ControlFrames * 4);
-  phonemeEventCount = 0;
-  Clear(0, SongFrames, 0);
+  phonemeEventCount = 0, Clear(0, SongFrames, 0);
 }

@@ -1,15 +1,10 @@
-// The entry of libsong_plain, the one name it shows.
-#include "tests/song_plain.h"
-
-#include "audio/audio.h"
-#include "music/instruments.h"
-#include "runtime/runtime.h"
+// libsong_plain: the song job built with the plain loops (KESTRIN_PLAIN_SONG=1), only this
+// name shown, so a test or a bench runs it beside the real job in one process.
+#include "tests/song_helpers.h"
 
 static_assert(KESTRIN_PLAIN_SONG, "built with the plain loops only");
 
-extern "C" __attribute__((visibility("default"))) void PlainSong(unsigned char* exe, short** song,
-                                                                 EventList** lists,
-                                                                 unsigned char** words) {
+extern "C" __attribute__((visibility("default"))) PlainOutput PlainSong(unsigned char* exe) {
   exeImage = exe, ResetSong(), SongRenderThread();
-  if (song) *song = songBuffer, *lists = eventLists, *words = wordNumbers;
+  return {songBuffer, eventLists, wordNumbers};
 }

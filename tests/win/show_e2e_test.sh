@@ -1,9 +1,7 @@
-# The packed Windows show under Wine as a user starts it, on a virtual display
-# with Mesa's software renderer and no audio device, and the unpacking stub
-# behind it. usage: show_e2e_test.sh BUILD_DIR CC (after wine.sh BUILD_DIR)
-build=$(cd "$1" && pwd)
-cc=$2
-src=$(cd "$(dirname "$0")/../.." && pwd)
+# The packed Windows show under Wine as a user starts it, on a virtual display with Mesa's
+# software renderer and no audio device, and the unpacking stub behind it.
+# usage: show_e2e_test.sh BUILD_DIR CC (after wine.sh BUILD_DIR)
+build=$(cd "$1" && pwd) cc=$2 src=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$build/e2e" && mkdir -p "$build/e2e" && cd "$build/e2e" || exit 1
 fail() { echo "FAIL: $*"; exit 1; }
 export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" \
@@ -11,8 +9,7 @@ export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=
 # A Wine session's desktop takes its first program's display: a session of our own.
 wineserver -w
 trap 'kill $show $xvfb 2>/dev/null; wineserver -k' EXIT
-Xvfb -displayfd 3 -screen 0 640x360x24 -nolisten tcp 3>display >/dev/null 2>&1 &
-xvfb=$!
+Xvfb -displayfd 3 -screen 0 640x360x24 -nolisten tcp 3>display >/dev/null 2>&1 & xvfb=$!
 for i in $(seq 100); do [ -s display ] && break; sleep 0.1; done
 export DISPLAY=:$(cat display)
 
@@ -73,32 +70,24 @@ bytes=$(stat -c %s packed.exe.lzma)
 for damaged in "packed.exe 0" "packed.exe $((bytes / 2))" "packed.exe $((bytes - 1))" \
   "$build/kestrin.exe $(($(stat -c %s "$build/kestrin.exe.lzma") / 2))"; do
   damage $damaged
-  wine damaged.exe >out 2>err
-  status=$?
+  wine damaged.exe >out 2>err; status=$?
   [ $status -eq 1 ] && [ ! -s out ] && [ "$(wc -l <err)" -eq 1 ] &&
     grep -q 'damaged.exe: damaged file' err || fail "$damaged: $status $(cat err)"
 done
-wine damaged.exe >/dev/null 2>&- &
-show=$!
+wine damaged.exe >/dev/null 2>&- & show=$!
 close_box "a damaged file"
 
-# Refused when packing, with the reason. This linker leaves delayed imports to
-# the program; others fill in directory 13 (240 bytes into the PE header).
+# Refused when packing, with the reason.
 printf '1 RCDATA { "x" }\n' >resource.rc
 x86_64-w64-mingw32-windres resource.rc -O coff -o resource.o
-cp probe.exe delayed.exe
-printf '\000\020\000\000\100\000\000\000' | dd of=delayed.exe bs=1 conv=notrunc 2>/dev/null \
-  seek=$(($(od -An -tu4 -j60 -N4 delayed.exe) + 240))
 while IFS='|' read -r file flags reason; do
   [ -z "$flags" ] || probe $file $flags
   sh "$src/gpu/pack_show_win.sh" $cc $file refused.exe 2>err && fail "$file was packed"
   grep -q "$reason" err && [ ! -e refused.exe ] || fail "$file: $(cat err)"
 done <<EOF
 tls.exe|-DWITH_TLS|thread-local storage or TLS callbacks
-addr32.exe|-DWITH_ADDR32 -Wl,--image-base,0x10000000|types the loader does not apply: HIGHLOW
 resources.exe|resource.o|resources
 fixed.exe|-Wl,--disable-reloc-section|relocations stripped
-delayed.exe||delayed imports
 pack_win_ordinal.dll||a DLL
 EOF
 echo "unpacking stub: ok"
