@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "audio/audio.h"
@@ -12,21 +13,23 @@
 #include "runtime/platform.h"
 #include "runtime/runtime.h"
 
-// libsong_plain: the song job built with the plain loops, run over the show's bytes.
-struct PlainOutput {
-  short* song;
-  EventList* lists;
-  unsigned char* words;
-};
-extern "C" PlainOutput PlainSong(unsigned char* exe);
+// The song, the event lists and the word numbers of a finished job, as bytes.
+inline std::string Output() {
+  return std::string((const char*)songBuffer, SongFrames * 4) +
+         std::string((const char*)eventLists, EventListCount * sizeof(EventList)) +
+         std::string((const char*)wordNumbers, MaxEvents);
+}
+
+// libsong_plain's job, built with the plain loops, over the show's bytes; Output in out.
+extern "C" void PlainSong(unsigned char* exe, std::string* out);
 
 inline void LoadShowImage() {
   static unsigned char image[ExeImageBytes];
   ReadOwnFile(KESTRIN_BUILD_DIR "/kestrin", image, ExeImageBytes), exeImage = image;
 }
 
-// Tracks from the heap, where AddressSanitizer (song_sanitize) sees a write at
-// 7,182,000 or beyond; control arrays in pages, which ResetSong unmaps.
+// Tracks from the heap, where AddressSanitizer sees a write at 7,182,000 or beyond; control
+// arrays in pages, which ResetSong unmaps.
 inline void AllocGroups() {
   auto track = [] { return (float*)calloc(SongFrames, 4); };
   for (int g = 0; g < 4; g++)
