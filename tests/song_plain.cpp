@@ -1,15 +1,10 @@
-// The entry of libsong_plain, the one name it shows.
-#include "tests/song_plain.h"
-
-#include "audio/audio.h"
-#include "music/instruments.h"
-#include "runtime/runtime.h"
+// libsong_plain: the song job with the plain loops, only this name shown, beside the real one.
+#include "tests/song_helpers.h"
 
 static_assert(KESTRIN_PLAIN_SONG, "built with the plain loops only");
 
-extern "C" __attribute__((visibility("default"))) void PlainSong(unsigned char* exe, short** song,
-                                                                 EventList** lists,
-                                                                 unsigned char** words) {
+extern "C" __attribute__((visibility("default"))) void PlainSong(unsigned char* exe,
+                                                                 std::string* out) {
   exeImage = exe, ResetSong(), SongRenderThread();
-  if (song) *song = songBuffer, *lists = eventLists, *words = wordNumbers;
+  if (out) *out = Output();
 }

@@ -1,7 +1,6 @@
-# Runs a Windows program under Wine in the build tree's own prefix, with no
-# installers and no crash dialog; with no program, makes that prefix once
-# (about 14 s and 700 MB; a stamp written last marks it complete, so an
-# interrupted run starts over). usage: wine.sh BUILD_DIR [PROGRAM [ARGUMENTS...]]
+# Runs a Windows program under Wine in the build tree's own prefix, with no installers and
+# no crash dialog; with no program, makes that prefix once (about 14 s and 700 MB; a stamp
+# written last marks it whole). usage: wine.sh BUILD_DIR [PROGRAM [ARGUMENTS...]]
 build=$(cd "$1" && pwd) || exit 1
 shift
 export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
@@ -12,8 +11,7 @@ log=$build/wine-prefix.log
 fail() { echo "FAIL: $* (packages wine, wine64: make windows installs them)"; exit 1; }
 env -u DISPLAY wineboot -i >"$log" 2>&1 || fail "wineboot: $(tail -3 "$log")"
 reg() { wine reg add "$@" /f >>"$log" 2>&1 || fail "wine reg add $*"; }
-# Windows' faces as their nearest Linux faces (Wine's own Consolas would not be
-# monospaced); no audio driver, as on a machine without sound.
+# Windows' faces as their nearest Linux faces (Wine's Consolas is not monospaced); no audio.
 reg 'HKCU\Software\Wine\Fonts\Replacements' /v Consolas /t REG_SZ /d 'DejaVu Sans Mono'
 reg 'HKCU\Software\Wine\Fonts\Replacements' /v 'Bahnschrift SemiBold' /t REG_SZ \
   /d 'DejaVu Sans Condensed'
