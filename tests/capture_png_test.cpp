@@ -33,11 +33,10 @@ TEST(CapturePng, DecodesToTheGivenPixelsCompressedOrReportsAFullDisk) {
   png_image image = {};
   image.version = PNG_IMAGE_VERSION;
   ASSERT_TRUE(png_image_begin_read_from_memory(&image, file.data(), file.size()));
-  image.format = PNG_FORMAT_RGBA;  // opaque, as the file is RGB
+  image.format = PNG_FORMAT_RGBA;  // opaque: alpha must not reach the file
   decoded.resize(PNG_IMAGE_SIZE(image));
   ASSERT_TRUE(png_image_finish_read(&image, 0, decoded.data(), 0, 0)) << image.message;
   EXPECT_TRUE(decoded == opaque);
-  EXPECT_TRUE(Encode(opaque, w, h) == file) << "alpha must not reach the file";
   EXPECT_LT(file.size(), (size_t)w * h * 3 / 4);
   int full = open("/dev/full", O_WRONLY);
   EXPECT_EQ(WritePngTo(full, rgba.data(), w, h), 0);

@@ -13,20 +13,17 @@ while IFS='|' read -r args message; do
     fail "[$args]: status $status, message '$said', want 2 and '$message'; $(ls -A "$dir")"
 done <<EOF
 --bogus|usage
---video|--video needs a value
 --video $dir/x.mp4 --fps 2.5|--fps
 --video $dir/x.mp4 --size 32x30|--size
 --video $dir/x.mp4 --size 321x180|even width and height
 --video $dir/x.mp4 --size 320x181|even width and height
 --video $dir/x.mp4 --from 5 --to 3|--from < --to
 --video $dir/x.mp4 --to 170|--from < --to
---video $dir/x.mp4 --at 3|--at belongs to --png
 --video $dir/x.mp4 --png $dir/x.png --at 1|choose one
 --video $dir/x.mp4 --wav $dir/x.wav|run apart
 --png $dir/x.png|--png needs --at
 --png $dir/x.png --at -0.5|--at must lie within the show
 --png $dir/x.png --at nan|is not a number
---png $dir/x.png --at 3 --to 4|--png takes --at
 --png $dir/x.png --at 3 --settle 0|--settle
 --png $dir/missing/x.png --at 1|cannot write $dir/missing/x.png
 --frames $dir/missing/deeper --to 1|cannot create $dir/missing/deeper

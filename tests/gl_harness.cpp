@@ -1,7 +1,5 @@
 #include "tests/gl_harness.h"
 
-#include <cstdio>
-
 #include "runtime/gl.h"
 #include "runtime/headless.h"
 #include "runtime/platform.h"
@@ -20,8 +18,7 @@ void OpenHeadless(int width, int height) {
   if (opened && width == screenWidth && height == screenHeight) return;
   if (!opened++) {
     exeImage = image;  // the show's own bytes, as the show would see them
-    if (FILE* f = fopen(KESTRIN_BUILD_DIR "/kestrin", "rb"))
-      fread(image, 1, sizeof image, f), fclose(f);
+    ReadOwnFile(KESTRIN_BUILD_DIR "/kestrin", image, ExeImageBytes);
     headlessWidth = width, headlessHeight = height, headlessDebug = 1;
     ASSERT_TRUE(OpenShowWindow());
     glEnable(GL_DEBUG_OUTPUT), glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);

@@ -11,8 +11,7 @@
 #include "gpu/gpu.h"
 #include "runtime/runtime.h"
 
-// A display of width x height. The context opens on the first call; a call at
-// another size makes the window and every resource anew, as the show would.
+// The context opens on the first call; another size makes the window and resources anew.
 void OpenHeadless(int width = 320, int height = 180);
 void BuildAllPrograms();  // decodes the shaders and builds all 12 programs
 std::vector<float> ReadTarget(int target, int components);  // float RGBA or R

@@ -27,15 +27,13 @@ TEST(TextFaces, OnlyTheFaceAskedForOrTheFallbackIsTaken) {
 
 TEST(TextTextures, UploadedTopRowFirstWithTrilinearMipmaps) {
   OpenHeadless(640, 360);  // builds the text textures
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
   const std::tuple<unsigned, int, int, TextSurface (*)(unsigned char*)> cases[] = {
       {textureAtlas, AtlasWidth * AtlasHeight, 11, DrawGlyphAtlas},
       {textureWords, WordSheetSize * WordSheetSize, 12, DrawWordSheet}};
   for (auto& [texture, size, levels, draw] : cases) {
     Pixels drawn(size), level0(size);
     ASSERT_NE(draw(drawn.data()).face, nullptr);
-    glGetTextureImage(texture, 0, GL_RED, GL_UNSIGNED_BYTE, size,
-                      level0.data());  // larger: an error
+    glGetTextureImage(texture, 0, GL_RED, GL_UNSIGNED_BYTE, size, level0.data());
     EXPECT_TRUE(level0 == drawn) << "texture " << texture;
     GLint minFilter = 0, format = 0, last = 0;  // the chain ends in 1 x 1
     glGetTextureParameteriv(texture, GL_TEXTURE_MIN_FILTER, &minFilter);
@@ -52,14 +50,11 @@ static std::string Row(int r, int from = 0) {
 }
 static double AtBar(double bar) { return bar * 12.0 / 7.0; }  // seconds, bars counted from 0
 
-TEST(TextHelpers, AppendStopsAtTheRowsEnd) {
+TEST(TextRows, AppendStopsAtTheRowsEndAndTheLoadingPercentageIsRightAligned) {
   memset(textGrid, 0, sizeof textGrid);
   EXPECT_EQ(AppendDecimal(1, AppendText(1, 60, "ab"), 12345), 64);
   EXPECT_EQ(AppendText(1, 63, "abcdefgh"), 64);
   EXPECT_EQ(Row(1, 60) + "/" + Row(2), "ab1a/");
-}
-
-TEST(LoadingRows, PercentageRightAlignedInThreePlaces) {
   const std::pair<float, const char*> cases[] = {{0.999f, " 99%"}, {1.0f, "100%"},  {0.07f, "  7%"},
                                                  {-0.25f, "  0%"}, {1.75f, "100%"}, {NAN, "  0%"}};
   for (auto& [progress, shown] : cases) {
