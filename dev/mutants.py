@@ -12,7 +12,7 @@ import os, shutil, signal, subprocess, sys, time
 
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 work = os.path.join(top, "build-mutants")
-src, binary, logs = (os.path.join(work, d) for d in ("src", "bin", "log"))
+src, binary, windows, logs = (os.path.join(work, d) for d in ("src", "bin", "win", "log"))
 jobs = os.environ.get("JOBS", str(os.cpu_count()))
 
 
@@ -69,9 +69,6 @@ def faults(patterns):
             if len(fields) != 5:
                 sys.exit("mutants.txt:%d: expected five fields" % number)
             yield number, fields
-
-
-windows = os.path.join(work, "win")
 
 
 def trees(area):
